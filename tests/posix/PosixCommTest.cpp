@@ -184,6 +184,23 @@ TEST_F(PosixCommTest, NamesWithoutASlashAreDevicesUnderDev) {
     EXPECT_EQ(pty.Receive(3), "CR\r");
 }
 
+TEST_F(PosixCommTest, WindowsPortNamesMeanTheSerialPortsOfTheMachine) {
+    HANDLE first = CreateFileA("/dev/ttyS0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (first == INVALID_HANDLE_VALUE) GTEST_SKIP() << "this machine has no usable /dev/ttyS0";
+    // Exclusive opening shows that each spelling names the very device held open.
+    for (const char* name : {"COM1", "com1", "\\\\.\\COM1"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE);
+    }
+    ASSERT_TRUE(CloseHandle(first));
+    HANDLE again = CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(again, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(again));
+    EXPECT_EQ(CreateFileA("COM0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+}
+
 TEST_F(PosixCommTest, NullDeviceOpensTwiceWithoutConfiguration) {
     serial::Handle first = nullptr;
     serial::Handle second = nullptr;
