@@ -10,6 +10,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -20,12 +21,21 @@
 
 namespace {
 
-// What the system keeps for an open handle: the descriptor and the handle's time-outs.
+constexpr std::size_t kInputChunkBytes = 512;
+
+// What the system keeps for an open handle: the descriptor, the handle's time-outs, and input taken
+// from the device but not yet read (the driver reads one byte per call, and one system call per byte
+// would cost more than the line itself).
 struct PortFile {
     int Descriptor;
     bool IsTerminal;
     bool Exclusive;
     COMMTIMEOUTS Timeouts;
+    std::size_t PendingStart;
+    std::size_t PendingEnd;
+    char Pending[kInputChunkBytes];
+
+    std::size_t PendingBytes() const { return PendingEnd - PendingStart; }
 };
 
 constexpr char kDevicePrefix[] = "/dev/";
@@ -122,7 +132,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, SECURITY_ATTRIBUT
         errno = lockError == EWOULDBLOCK ? EBUSY : lockError;
         return INVALID_HANDLE_VALUE;
     }
-    auto* file = new (std::nothrow) PortFile{descriptor, isTerminal, exclusive, {0, 0, 0, 0, 0}};
+    auto* file = new (std::nothrow) PortFile{descriptor, isTerminal, exclusive, {0, 0, 0, 0, 0}, 0, 0, {}};
     if (file == nullptr) {
         close(descriptor);
         return INVALID_HANDLE_VALUE;
@@ -252,7 +262,7 @@ BOOL SetupComm(HANDLE handle, DWORD, DWORD) {
     return FileOf(handle) != nullptr ? TRUE : FALSE;
 }
 
-// Reports the bytes waiting in the input; no line errors are tracked (the error word is 0) and the
+// Reports the bytes waiting in the input (the device's and those already taken from it); no line errors are tracked (the error word is 0) and the
 // output queue is reported empty.
 BOOL ClearCommError(HANDLE handle, DWORD* errors, COMSTAT* status) {
     PortFile* file = FileOf(handle);
@@ -261,7 +271,7 @@ BOOL ClearCommError(HANDLE handle, DWORD* errors, COMSTAT* status) {
     if (errors != nullptr) *errors = 0;
     if (status != nullptr) {
         status->Flags = 0;
-        status->cbInQue = static_cast<DWORD>(waiting);
+        status->cbInQue = static_cast<DWORD>(waiting) + static_cast<DWORD>(file->PendingBytes());
         status->cbOutQue = 0;
     }
     return TRUE;
@@ -284,38 +294,45 @@ BOOL ReadFile(HANDLE handle, void* buffer, DWORD count, DWORD* received, OVERLAP
     const bool intervalApplies = timeouts.ReadIntervalTimeout != 0 && timeouts.ReadIntervalTimeout != MAXDWORD;
     const long long startMs = NowMs();
     long long lastByteMs = startMs;
-    bool hangUpSeen = false;
     DWORD total = 0;
     auto* bytes = static_cast<char*>(buffer);
     while (total < count) {
-        const ssize_t got = read(file->Descriptor, bytes + total, count - total);
-        if (got > 0) {
-            total += static_cast<DWORD>(got);
+        if (file->PendingBytes() > 0) {
+            const std::size_t taken = std::min<std::size_t>(file->PendingBytes(), count - total);
+            std::memcpy(bytes + total, file->Pending + file->PendingStart, taken);
+            file->PendingStart += taken;
+            total += static_cast<DWORD>(taken);
             if (received != nullptr) *received = total;
-            if (intervalApplies) lastByteMs = NowMs();
             continue;
         }
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0 && errno != EAGAIN) return FALSE;
-        // A terminal in raw mode answers 0 when nothing is waiting; anything else has reached its end.
-        if (got == 0 && !file->IsTerminal) break;
-        if (hangUpSeen) return FALSE;
-        if (returnAtOnce) break;
 
+        // Wait first: a reply is rarely there yet when its command has just gone out.
         long long waitMs = -1;
         const long long nowMs = NowMs();
-        if (totalMs != 0) waitMs = startMs + totalMs - nowMs;
+        if (returnAtOnce) waitMs = 0;
+        if (totalMs != 0) waitMs = std::max(0LL, startMs + totalMs - nowMs);
         if (intervalApplies && total > 0) {
-            const long long intervalLeftMs = lastByteMs + timeouts.ReadIntervalTimeout - nowMs;
+            const long long intervalLeftMs = std::max(0LL, lastByteMs + timeouts.ReadIntervalTimeout - nowMs);
             if (waitMs < 0 || intervalLeftMs < waitMs) waitMs = intervalLeftMs;
-        }
-        if (totalMs != 0 || (intervalApplies && total > 0)) {
-            if (waitMs <= 0) break;
         }
         pollfd ready = {file->Descriptor, POLLIN, 0};
         const int polled = poll(&ready, 1, waitMs > 0x7fffffff ? 0x7fffffff : static_cast<int>(waitMs));
-        if (polled < 0 && errno != EINTR) return FALSE;
-        if (polled > 0 && (ready.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) hangUpSeen = true;
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled < 0) return FALSE;
+        if (polled == 0) break;
+
+        const ssize_t got = read(file->Descriptor, file->Pending, sizeof file->Pending);
+        if (got > 0) {
+            file->PendingStart = 0;
+            file->PendingEnd = static_cast<std::size_t>(got);
+            if (intervalApplies) lastByteMs = NowMs();
+            continue;
+        }
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got < 0) return FALSE;
+        // Readable yet nothing to read: the end of a file, or a terminal whose line has hung up.
+        if (!file->IsTerminal) break;
+        return FALSE;
     }
     return TRUE;
 }

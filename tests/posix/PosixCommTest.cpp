@@ -119,6 +119,25 @@ TEST_F(PosixCommTest, ReadCollectsALineByteByByteAndLeavesTheRest) {
     ASSERT_TRUE(WaitForInput(4));
 }
 
+TEST_F(PosixCommTest, InputAlreadyTakenFromTheDeviceStillCountsAsWaitingAndIsPurged) {
+    OpenConfigured();
+    serial::SetReadTimeout(handle, 5);
+    pty.Send("OK\r\nlate\r\n");
+    ASSERT_TRUE(WaitForInput(10));
+    char line[4] = {};
+    ASSERT_EQ(serial::ReadPort(handle, line, 4, nullptr), serial::kSerialOk);
+    EXPECT_EQ(std::string(line, 4), "OK\r\n");
+    DWORD errors = 0;
+    COMSTAT status{};
+    ASSERT_TRUE(ClearCommError(handle, &errors, &status));
+    EXPECT_EQ(status.cbInQue, 6u);
+    EXPECT_EQ(serial::PurgeInput(handle), 0u);
+    ASSERT_TRUE(ClearCommError(handle, &errors, &status));
+    EXPECT_EQ(status.cbInQue, 0u);
+    char byte;
+    EXPECT_EQ(serial::ReadPort(handle, &byte, 1, nullptr), serial::kIoFailed);
+}
+
 TEST_F(PosixCommTest, AllZeroTimeoutsWaitUntilTheCountArrives) {
     OpenConfigured();
     COMMTIMEOUTS none = {0, 0, 0, 0, 0};
