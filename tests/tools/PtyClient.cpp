@@ -13,9 +13,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-}  // namespace
+} // namespace
 
-PtyClient::PtyClient(const std::string& devicePath) {
+PtyClient::PtyClient(const std::string &devicePath) {
     Fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (Fd < 0) {
         return;
@@ -27,7 +27,9 @@ PtyClient::PtyClient(const std::string& devicePath) {
     }
 }
 
-PtyClient::~PtyClient() { Close(); }
+PtyClient::~PtyClient() {
+    Close();
+}
 
 void PtyClient::Close() {
     if (Fd >= 0) {
@@ -50,7 +52,7 @@ void PtyClient::Send(std::string_view bytes) {
     }
 }
 
-bool PtyClient::ReadSome(std::string& into, std::size_t most, Clock::time_point deadline) {
+bool PtyClient::ReadSome(std::string &into, std::size_t most, Clock::time_point deadline) {
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (Fd < 0 || remaining <= 0) {
         return false;
@@ -95,4 +97,4 @@ std::string PtyClient::Exchange(std::string_view command) {
     return ReadLine();
 }
 
-}  // namespace toolstest
+} // namespace toolstest

@@ -6,17 +6,19 @@ namespace {
 
 constexpr char kReadyPrefix[] = "READY ";
 
-std::vector<std::string> WithProgram(const std::vector<std::string>& arguments) {
+std::vector<std::string> WithProgram(const std::vector<std::string> &arguments) {
     std::vector<std::string> command{SimulatorPath()};
     command.insert(command.end(), arguments.begin(), arguments.end());
     return command;
 }
 
-}  // namespace
+} // namespace
 
-std::string SimulatorPath() { return KV_SIMULATOR_PATH; }
+std::string SimulatorPath() {
+    return KV_SIMULATOR_PATH;
+}
 
-RunningSimulator::RunningSimulator(const std::vector<std::string>& arguments) : Child(WithProgram(arguments)) {
+RunningSimulator::RunningSimulator(const std::vector<std::string> &arguments) : Child(WithProgram(arguments)) {
     const std::optional<std::string> line = Child.ReadLine();
     if (line && line->rfind(kReadyPrefix, 0) == 0) {
         Line = *line;
@@ -24,4 +26,4 @@ RunningSimulator::RunningSimulator(const std::vector<std::string>& arguments) : 
     }
 }
 
-}  // namespace toolstest
+} // namespace toolstest

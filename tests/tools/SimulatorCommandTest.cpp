@@ -12,17 +12,17 @@ namespace toolstest {
 namespace {
 
 struct ReplyCase {
-    const char* Command;
-    const char* Reply;
+    const char *Command;
+    const char *Reply;
 };
 
 const std::vector<std::string> kInitialValues = {
-    "--set", "DM0001=42",      "--set", "DM9999=65535",     "--set", "TM12=7",          "--set", "TM99=99",
-    "--set", "00105=1",        "--set", "99915=1",          "--set", "T005=42",         "--set", "t005.preset=100",
-    "--set", "T005.contact=1", "--set", "C012=3",           "--set", "C012.preset=10",  "--set", "CTH1=300",
-    "--set", "CTH1.preset=500", "--set", "CTH1.contact=1",  "--set", "CTC3.preset=250", "--set", "AT0=1",
-    "--set", "AT1=22",         "--set", "AT2=333",          "--set", "AT3=65535",       "--set", "MODE=1",
-    "--set", "ERROR=3",        "--set", "MODEL=50",
+    "--set", "DM0001=42",       "--set", "DM9999=65535",   "--set", "TM12=7",          "--set", "TM99=99",
+    "--set", "00105=1",         "--set", "99915=1",        "--set", "T005=42",         "--set", "t005.preset=100",
+    "--set", "T005.contact=1",  "--set", "C012=3",         "--set", "C012.preset=10",  "--set", "CTH1=300",
+    "--set", "CTH1.preset=500", "--set", "CTH1.contact=1", "--set", "CTC3.preset=250", "--set", "AT0=1",
+    "--set", "AT1=22",          "--set", "AT2=333",        "--set", "AT3=65535",       "--set", "MODE=1",
+    "--set", "ERROR=3",         "--set", "MODEL=50",
 };
 
 // Reads change nothing, so their order does not matter.
@@ -134,19 +134,25 @@ protected:
         ASSERT_TRUE(Client.IsOpen());
     }
 
-    void Walk(const ReplyCase* first, const ReplyCase* last) {
-        for (const ReplyCase* c = first; c != last; ++c) {
+    void Walk(const ReplyCase *first, const ReplyCase *last) {
+        for (const ReplyCase *c = first; c != last; ++c) {
             SCOPED_TRACE(c->Command);
             EXPECT_EQ(Client.Exchange(c->Command), c->Reply);
         }
     }
 };
 
-TEST_F(SimulatorCommandTest, ReadsAnswerWithTheExactReplyShape) { Walk(std::begin(kReadCases), std::end(kReadCases)); }
+TEST_F(SimulatorCommandTest, ReadsAnswerWithTheExactReplyShape) {
+    Walk(std::begin(kReadCases), std::end(kReadCases));
+}
 
-TEST_F(SimulatorCommandTest, WritesChangeWhatLaterReadsReturn) { Walk(std::begin(kWriteCases), std::end(kWriteCases)); }
+TEST_F(SimulatorCommandTest, WritesChangeWhatLaterReadsReturn) {
+    Walk(std::begin(kWriteCases), std::end(kWriteCases));
+}
 
-TEST_F(SimulatorCommandTest, CommandsItDoesNotTakeGetAnErrorReply) { Walk(std::begin(kErrorCases), std::end(kErrorCases)); }
+TEST_F(SimulatorCommandTest, CommandsItDoesNotTakeGetAnErrorReply) {
+    Walk(std::begin(kErrorCases), std::end(kErrorCases));
+}
 
 TEST_F(SimulatorCommandTest, ErrorRepliesLeaveMemoryUnchanged) {
     Walk(std::begin(kErrorCases), std::end(kErrorCases));
@@ -173,5 +179,5 @@ TEST_F(SimulatorCommandTest, CommandsSentTogetherAreAnsweredInOrder) {
     EXPECT_EQ(Client.ReadBytes(7 + 7 + 3), "00042\r\n00007\r\n1\r\n");
 }
 
-}  // namespace
-}  // namespace toolstest
+} // namespace
+} // namespace toolstest

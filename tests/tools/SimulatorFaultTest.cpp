@@ -23,12 +23,12 @@ const std::vector<std::string> kInitialValues = {"--set", "DM0001=42", "--set", 
 constexpr auto kQuietCheck = 100ms;
 
 struct Step {
-    const char* Command;
-    std::string Reply;  // exactly the bytes that come back; empty for none
+    const char *Command;
+    std::string Reply; // exactly the bytes that come back; empty for none
 };
 
 struct FaultCase {
-    const char* Name;
+    const char *Name;
     std::vector<std::string> Arguments;
     std::vector<Step> Steps;
 };
@@ -49,7 +49,9 @@ const FaultCase kFaultCases[] = {
      {{"RD DM0001", ""}, {"RD DM0002", ""}, {"RD DM0003", "00099\r\n"}, {"RD DM0001", "00042\r\n"}}},
     {"silent commands are not executed", {"--silent", "1"}, {{"WR DM0001 00005", ""}, {"RD DM0001", "00042\r\n"}}},
     {"silent always", {"--silent-always"}, {{"CR", ""}, {"RD DM0001", ""}, {"?M", ""}}},
-    {"faults start after the pass-through", {"--faults-after", "1", "--silent", "1"}, {{"CR", "CC\r\n"}, {"CR", ""}, {"CR", "CC\r\n"}}},
+    {"faults start after the pass-through",
+     {"--faults-after", "1", "--silent", "1"},
+     {{"CR", "CC\r\n"}, {"CR", ""}, {"CR", "CC\r\n"}}},
     {"wrong length once", {"--wrong-length", "1"}, {{"RD DM0001", "0004\r\n"}, {"RD DM0001", "00042\r\n"}}},
     {"wrong length always", {"--wrong-length-always"}, {{"CR", "C\r\n"}, {"WR DM0001 00001", "O\r\n"}, {"?M", "\r\n"}}},
     {"long line once", {"--long-line", "1"}, {{"RD DM0001", LongLine()}, {"RD DM0001", "00042\r\n"}}},
@@ -59,25 +61,29 @@ const FaultCase kFaultCases[] = {
     {"no CR for two", {"--no-cr", "2"}, {{"RD DM0001", "00042\n"}, {"CR", "CC\n"}, {"CR", "CC\r\n"}}},
     {"stray bytes once", {"--stray-bytes", "1"}, {{"RD DM0001", kStray + "00042\r\n"}, {"RD DM0001", "00042\r\n"}}},
     {"late line once", {"--late-line", "1"}, {{"RD DM0001", "00042\r\n99999\r\n"}, {"RD DM0002", "00007\r\n"}}},
-    {"slow pieces carry the whole reply", {"--slow-pieces-always", "--piece-gap", "1"}, {{"RD DM0001", "00042\r\n"}, {"CR", "CC\r\n"}}},
+    {"slow pieces carry the whole reply",
+     {"--slow-pieces-always", "--piece-gap", "1"},
+     {{"RD DM0001", "00042\r\n"}, {"CR", "CC\r\n"}}},
     {"stray bytes and no CR together", {"--stray-bytes-always", "--no-cr-always"}, {{"CR", kStray + "CC\n"}}},
-    {"wrong length after two", {"--faults-after", "2", "--wrong-length-always"}, {{"CR", "CC\r\n"}, {"CR", "CC\r\n"}, {"CR", "C\r\n"}, {"CR", "C\r\n"}}},
+    {"wrong length after two",
+     {"--faults-after", "2", "--wrong-length-always"},
+     {{"CR", "CC\r\n"}, {"CR", "CC\r\n"}, {"CR", "C\r\n"}, {"CR", "C\r\n"}}},
 };
 
-std::vector<std::string> WithInitialValues(const std::vector<std::string>& arguments) {
+std::vector<std::string> WithInitialValues(const std::vector<std::string> &arguments) {
     std::vector<std::string> all = kInitialValues;
     all.insert(all.end(), arguments.begin(), arguments.end());
     return all;
 }
 
 TEST(SimulatorFaultTest, EachFaultChangesExactlyTheRepliesItNames) {
-    for (const FaultCase& c : kFaultCases) {
+    for (const FaultCase &c : kFaultCases) {
         SCOPED_TRACE(c.Name);
         RunningSimulator simulator(WithInitialValues(c.Arguments));
         ASSERT_TRUE(simulator.Ready());
         PtyClient client(simulator.DevicePath());
         ASSERT_TRUE(client.IsOpen());
-        for (const Step& step : c.Steps) {
+        for (const Step &step : c.Steps) {
             SCOPED_TRACE(step.Command);
             client.Send(std::string(step.Command) + "\r");
             EXPECT_EQ(client.ReadBytes(step.Reply.size()), step.Reply);
@@ -86,7 +92,7 @@ TEST(SimulatorFaultTest, EachFaultChangesExactlyTheRepliesItNames) {
     }
 }
 
-TEST(SimulatorFaultTest, SlowPiecesSpreadTheReplyOverSeparateReads) {
+TEST(SimulatorFaultTest, SlowPiecesSpreadOnlyTheChosenRepliesOverTime) {
     constexpr int kGapMs = 40;
     RunningSimulator simulator(WithInitialValues({"--slow-pieces", "1", "--piece-gap", std::to_string(kGapMs)}));
     ASSERT_TRUE(simulator.Ready());
@@ -97,11 +103,11 @@ TEST(SimulatorFaultTest, SlowPiecesSpreadTheReplyOverSeparateReads) {
     const auto elapsed = Clock::now() - start;
     // Seven bytes leave with six gaps between them.
     EXPECT_GE(elapsed, std::chrono::milliseconds(6 * kGapMs));
-    EXPECT_GE(client.ReadCalls(), 4U);
     const std::size_t readsBefore = client.ReadCalls();
     client.Send("RD DM0001\r");
     EXPECT_EQ(client.ReadBytes(7), "00042\r\n");
-    EXPECT_LE(client.ReadCalls() - readsBefore, 2U) << "only the first reply was to come in pieces";
+    // A reply written whole lands whole in the device's input, so one read takes it.
+    EXPECT_EQ(client.ReadCalls() - readsBefore, 1U) << "only the first reply was to come in pieces";
 }
 
 TEST(SimulatorFaultTest, HangUpClosesTheLineMidReplyAndEndsTheSimulator) {
@@ -117,5 +123,5 @@ TEST(SimulatorFaultTest, HangUpClosesTheLineMidReplyAndEndsTheSimulator) {
     EXPECT_TRUE(ExitedWith(*status, 0));
 }
 
-}  // namespace
-}  // namespace toolstest
+} // namespace
+} // namespace toolstest
