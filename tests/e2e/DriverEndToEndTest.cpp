@@ -103,6 +103,12 @@ std::string PortNameOf(const std::string& devicePath) {
 
 class DriverEndToEndTest : public ::testing::Test {
 protected:
+    // A transcript is kept only where it can explain a failure.
+    void TearDown() override {
+        simulator.reset();
+        if (!HasFailure() && !transcript.empty()) std::remove(transcript.c_str());
+    }
+
     void Start(std::vector<std::string> arguments) {
         transcript = TranscriptPath();
         std::remove(transcript.c_str());
