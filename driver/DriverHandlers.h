@@ -19,8 +19,9 @@ constexpr std::uint32_t kStateSize = sizeof(ChannelState) <= 564 ? 564 : sizeof(
 constexpr std::uint16_t kDriverOpenFlags = 8;
 // Read time-out used when code 1 is given 0, which would otherwise let a read wait for ever.
 constexpr std::uint32_t kDefaultReadTimeoutTenMs = 100;
-// Longest read time-out whose milliseconds still fit the platform's 32-bit field.
-constexpr std::uint32_t kLongestReadTimeoutTenMs = 0xFFFFFFFEu / 10;
+// Longest read time-out whose milliseconds stay a positive 32-bit number, as the serial layer reports
+// the time-out in force as a signed value (a purge restores what it reports).
+constexpr std::uint32_t kLongestReadTimeoutTenMs = 0x7FFFFFFFu / 10;
 
 // The banner, 379 characters of code page 437 and a NUL.
 const char* BannerText();

@@ -85,6 +85,13 @@ TEST_F(ChannelLifecycleTest, OpenClampsATimeoutTooLongForTheMillisecondField) {
     EXPECT_EQ(Fake().Timeouts.ReadTotalTimeoutConstant, driver::kLongestReadTimeoutTenMs * 10);
 }
 
+TEST_F(ChannelLifecycleTest, LongestTimeoutSurvivesAPurge) {
+    ASSERT_EQ(Open(MakeOpen("COM1", 1, 0xFFFFFFFFu)), 0u);
+    Fake().Input.push_back(fake::ReadEvent::Bytes("stale"));
+    serial::PurgeInput(state.PortHandle);
+    EXPECT_EQ(Fake().Timeouts.ReadTotalTimeoutConstant, driver::kLongestReadTimeoutTenMs * 10);
+}
+
 TEST_F(ChannelLifecycleTest, OpenOfADisabledPortOnlyRecordsItAndClearsTheLink) {
     ASSERT_EQ(Open(MakeOpen("COM1")), 0u);
     const void* handle = state.PortHandle;
