@@ -1,8 +1,6 @@
 // The subcommands of dyx_host: describe, check, read, write and watch, each through DyxMain only.
 #include "HostCommands.h"
 
-#include <signal.h>
-
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -13,6 +11,7 @@
 #include "HostOptions.h"
 #include "LineSettingNames.h"
 #include "ResultWords.h"
+#include "StopRequest.h"
 
 namespace host {
 namespace {
@@ -81,16 +80,11 @@ std::string Elapsed(std::chrono::steady_clock::time_point start) {
     return text;
 }
 
-// Polls until --count polls are done or SIGINT or SIGTERM arrives. The two signals are blocked while
-// watching and taken with sigtimedwait, which is also the wait between polls, so a signal that
-// arrives during a transaction ends the watch right after it, with the channel closed properly.
+// Polls until --count polls are done or a stop is asked for. The wait between polls is the wait for
+// the stop, so a stop asked for during a transaction ends the watch right after it, with the channel
+// closed properly.
 int WatchAddresses(const HostOptions &options, DriverChannel &channel, std::ostream &out) {
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigset_t previous;
-    sigprocmask(SIG_BLOCK, &stopSignals, &previous);
+    StopRequest stopRequest;
 
     struct Seen {
         std::uint32_t Result;
@@ -98,8 +92,6 @@ int WatchAddresses(const HostOptions &options, DriverChannel &channel, std::ostr
     };
     std::vector<std::optional<Seen>> seen(options.Addresses.size());
     const auto start = std::chrono::steady_clock::now();
-    const timespec interval{static_cast<time_t>(options.IntervalMs / 1000),
-                            static_cast<long>(options.IntervalMs % 1000) * 1000000L};
     int status = 0;
     std::uint64_t polls = 0;
     bool stopped = false;
@@ -125,9 +117,8 @@ int WatchAddresses(const HostOptions &options, DriverChannel &channel, std::ostr
         if (options.Count && polls >= *options.Count) {
             break;
         }
-        stopped = sigtimedwait(&stopSignals, nullptr, &interval) > 0;
+        stopped = stopRequest.WaitFor(options.IntervalMs);
     }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
     out << "watch ended after " << polls << (polls == 1 ? " poll" : " polls") << (stopped ? " (stopped by signal)" : "")
         << "\n";
     return status;
