@@ -18,7 +18,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${BINARY_DIR} --parallel 2 RESU
 if(NOT built EQUAL 0)
   message(FATAL_ERROR "the cross build failed")
 endif()
-foreach(product DYXWNKV.dll TARNEL.DLL dyx_wine_host.exe binary-check-samples/sample-clean.dll)
+foreach(product DYXWNKV.dll TARNEL.DLL dyx_wine_host.exe tools/dyx_host.exe binary-check-samples/sample-clean.dll)
   if(NOT EXISTS ${BINARY_DIR}/${product})
     message(FATAL_ERROR "the cross build made no ${product}; a Windows configure with DYX_WINE_TESTS adds "
                         "tests/wine/host from the top-level CMakeLists.txt")

@@ -107,6 +107,34 @@ status=0
 (cd "$cross_build" && TARNEL_LOG="$(windows_path "$work/tarnel.log")" \
     wine "$host_exe" --transcripts "$(windows_path "$work/transcripts")" "${scenarios[@]}") | tr -d '\r' ||
     status=$?
+
+# The command-line host for Windows, run as a user runs it, against a simulator of its own on COM20
+# (ports from 10 on are named \\.\COMn), and against a port with no device behind it.
+cli="$cross_build/tools/dyx_host.exe"
+cli_port='\\.\COM20'
+exec {cli_ready_fd}< <(exec "$simulator" --set DM0100=1234 2> "$work/simulator-COM20.err")
+simulator_pids+=($!)
+read -r -t "$ready_timeout_s" -u "$cli_ready_fd" cli_ready || true
+ln -s "${cli_ready#READY }" "$WINEPREFIX/dosdevices/com20"
+cli_check() {
+    local name=$1 expected_status=$2 expected_text=$3 output cli_status=0
+    shift 3
+    output=$(cd "$cross_build" && wine "$cli" --library "$(windows_path "$cross_build/DYXWNKV.dll")" "$@" 2>&1 |
+        tr -d '\r') || cli_status=$?
+    if [ "$cli_status" = "$expected_status" ] && grep -qF -- "$expected_text" <<< "$output"; then
+        echo "PASS $name"
+    else
+        echo "FAIL $name: exit $cli_status (expected $expected_status), output: $output"
+        status=1
+    fi
+}
+cli_check cli-describe 0 'State size:  564 bytes' describe
+cli_check cli-read 0 'DM$0100 = 1234' read 'DM$0100' --port "$cli_port" --parity none --timeout 200
+cli_check cli-write 0 'DM$0100 <- 77: done' write 'DM$0100' 77 --port "$cli_port" --parity none --timeout 200
+cli_check cli-read-back 0 'DM$0100 = 77' read 'DM$0100' --port "$cli_port" --parity none --timeout 200
+cli_check cli-failed-open 2 'driver reported: DYXKEYENCE KV Series : Fail to open \\.\COM30' \
+    read 'DM$0100' --port '\\.\COM30' --parity none
+
 finished=$(date +%s.%N)
 awk -v start="$started" -v prefix="$prefix_ready" -v end="$finished" \
     'BEGIN { printf "Wine part: %.1f s in all, of which making the prefix %.1f s\n", end - start, prefix - start }' 
