@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -18,6 +19,13 @@ namespace fuzz {
 inline void Require(bool holds, const char* what, std::uint32_t functionCode) {
     if (!holds) Fail(what, functionCode);
 }
+
+// Starts a host record in area with every byte set to the arena's pattern. The pattern is written
+// after the record exists, so the compiler may not take its bytes for indeterminate.
+template <class Record> Record* StartRecord(void* area);
+
+// The StateSize that the driver's description reports: what a host allocates for each channel.
+std::uint32_t StateSize();
 
 // Bytes a call may change.
 struct ByteRange {
@@ -33,13 +41,15 @@ public:
     // capacity must hold every record placed with its guard; the buffer never moves.
     explicit HostArena(std::size_t capacity);
 
+    // Fills the whole buffer with the pattern again and forgets every record placed.
+    void Clear();
+
     // Reserves length bytes behind a guard, aligned for any record. They hold the pattern until the
     // caller fills them.
     void* Place(std::size_t length);
 
-    template <class Record>
-    Record* Place() {
-        return ::new (Place(sizeof(Record))) Record;
+    template <class Record> Record* Place() {
+        return StartRecord<Record>(Place(sizeof(Record)));
     }
 
     void Snapshot();
@@ -52,6 +62,12 @@ private:
     std::vector<unsigned char> snapshot_;
     std::size_t used_ = 0;
 };
+
+template <class Record> Record* StartRecord(void* area) {
+    Record* record = ::new (area) Record;
+    std::memset(static_cast<void*>(record), HostArena::kPattern, sizeof(Record));
+    return record;
+}
 
 // A host's NUL-terminated text in an allocation of exactly its length plus the NUL. The text may hold
 // NULs of its own; the driver then sees only what comes before the first.
