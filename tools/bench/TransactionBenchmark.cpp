@@ -7,6 +7,8 @@
 #include <sys/syscall.h>
 #include <sys/user.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -175,6 +177,27 @@ void CountSystemCalls(const std::string& port, int count, double* perRead, doubl
     *perWrite = static_cast<double>(counts[2]) / count;
 }
 
+// The same DM read made by the plainest possible host, blocking reads and writes on the device with
+// no driver in between: the floor that the pseudo-terminal and the simulator set.
+std::vector<double> BareReadTimes(const std::string& port, int count) {
+    const int descriptor = open(("/dev/" + port).c_str(), O_RDWR | O_NOCTTY);
+    termios settings;
+    tcgetattr(descriptor, &settings);
+    cfmakeraw(&settings);
+    tcsetattr(descriptor, TCSANOW, &settings);
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i) {
+        const auto start = Clock::now();
+        if (write(descriptor, "RD DM1234\r", 10) != 10) break;
+        char byte = 0;
+        while (byte != '\n' && read(descriptor, &byte, 1) == 1) {
+        }
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    close(descriptor);
+    return times;
+}
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -226,12 +249,15 @@ int main(int argc, char** argv) {
                 times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
             }
         }
+        const double bareMs = Median(BareReadTimes(simulator.Device, 50));
         StopSimulator(simulator);
         const double wireMs = kReadLineCharacters * kBitsPerCharacter * 1000.0 / kPacedBaud;
         const double medianMs = Median(times);
         std::printf("Line paced at 9600 baud, 11 bits a character, 50 DM reads:\n");
-        std::printf("  median %.2f ms against %.2f ms on the wire: %.3f times (target at most 1.01: %s)\n\n",
-                    medianMs, wireMs, medianMs / wireMs, medianMs / wireMs <= 1.01 ? "met" : "NOT met");
+        std::printf("  median %.2f ms against %.2f ms on the wire: %.3f times (target at most 1.01: %s)\n", medianMs,
+                    wireMs, medianMs / wireMs, medianMs / wireMs <= 1.01 ? "met" : "NOT met");
+        std::printf("  the same exchange with plain blocking reads and writes and no driver: %.2f ms (%.3f times)\n\n",
+                    bareMs, bareMs / wireMs);
     }
     {
         const Simulator simulator = StartSimulator({"--faults-after", "1", "--silent-always"});

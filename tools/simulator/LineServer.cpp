@@ -176,8 +176,11 @@ private:
         }
         Clock::time_point next = Clock::now();
         for (char byte : shaped.Bytes) {
+            // On a paced line a byte reaches the host only once its own bits have crossed the line,
+            // one character time after the line became free. Scheduling from the planned times, not
+            // from when the write happened, keeps late wake-ups from adding up over a reply.
             if (paced) {
-                next = std::max(next, OutboundFree);
+                next = std::max(next, OutboundFree) + CharacterTime;
             }
             if (!WaitUntil(next)) {
                 return ServeEnd::Stopped;
@@ -186,10 +189,9 @@ private:
             if (written) {
                 return written;
             }
-            const Clock::time_point sent = Clock::now();
-            OutboundFree = sent + CharacterTime;
+            OutboundFree = next;
             if (shaped.InPieces) {
-                next = sent + std::chrono::milliseconds(Settings.Faults.PieceGapMs);
+                next = Clock::now() + std::chrono::milliseconds(Settings.Faults.PieceGapMs);
             }
         }
         return std::nullopt;

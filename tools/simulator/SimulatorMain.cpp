@@ -2,6 +2,7 @@
 // line and serves until SIGTERM, SIGINT or SIGHUP.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,9 @@ int main(int argc, char **argv) {
         std::fputs(simulator::SimulatorUsage().c_str(), stdout);
         return 0;
     }
+    // Timed waits end when they are due, not up to the kernel's default 50 us later: a paced line
+    // must not run slower than its baud rate.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     int stopReadFd = -1;
     if (!InstallStopSignals(stopReadFd)) {
         std::fprintf(stderr, "kv_simulator: cannot install signal handlers: %s\n", std::strerror(errno));
