@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
         Figures writes{};
         {
             Channel channel(simulator.Device, 100);
-            Measure(200, [&](int) { return channel.Read(); });
+            Measure(2000, [&](int) { return channel.Read(); });
             reads = Measure(count, [&](int) { return channel.Read(); });
             writes = Measure(count, [&](int i) { return channel.Write(static_cast<std::uint16_t>(i)); });
         }
