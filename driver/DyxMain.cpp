@@ -24,22 +24,22 @@ struct TableEntry {
 };
 
 constexpr TableEntry kDriverFunctionTable[] = {
-    {RefuseRequest, false, false},               // 0: no operation
-    {OpenChannel, true, true},                   // 1
-    {protocol::OpenLink, true, false},           // 2
-    {protocol::ValidateAddress, true, true},     // 3
-    {RefuseRequest, false, false},               // 4
-    {protocol::ReadItem, true, true},            // 5
-    {RefuseRequest, false, false},               // 6
-    {protocol::WriteItem, true, true},           // 7
-    {RefuseRequest, false, false},               // 8: no operation
-    {RefuseRequest, false, false},               // 9: no operation
-    {RefuseRequest, false, false},               // 10
-    {CloseChannel, true, false},                 // 11
-    {CloseChannel, true, false},                 // 12
-    {ReopenChannel, true, false},                // 13
-    {DescribeDriver, false, true},               // 14
-    {ReconfigureChannel, true, true},            // 15
+    {RefuseRequest, false, false},           // 0: no operation
+    {OpenChannel, true, true},               // 1
+    {protocol::OpenLink, true, false},       // 2
+    {protocol::ValidateAddress, true, true}, // 3
+    {RefuseRequest, false, false},           // 4
+    {protocol::ReadItem, true, true},        // 5
+    {RefuseRequest, false, false},           // 6
+    {protocol::WriteItem, true, true},       // 7
+    {RefuseRequest, false, false},           // 8: no operation
+    {RefuseRequest, false, false},           // 9: no operation
+    {RefuseRequest, false, false},           // 10
+    {CloseChannel, true, false},             // 11
+    {CloseChannel, true, false},             // 12
+    {ReopenChannel, true, false},            // 13
+    {DescribeDriver, false, true},           // 14
+    {ReconfigureChannel, true, true},        // 15
 };
 constexpr std::size_t kFunctionCount = sizeof kDriverFunctionTable / sizeof kDriverFunctionTable[0];
 static_assert(kFunctionCount == 16, "the function table has 16 entries");

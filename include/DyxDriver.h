@@ -38,7 +38,7 @@ enum DyxFunctionCode {
 /* Result of every call, a whole 32-bit value. */
 enum DyxResult {
     DYX_DONE = 0,
-    DYX_REFUSED = 1,           /* no such operation, invalid address or data type, bad reply shape */
+    DYX_REFUSED = 1,             /* no such operation, invalid address or data type, bad reply shape */
     DYX_COMMUNICATION_FAILED = 2 /* port not opened or closed, handshake failed, six attempts failed */
 };
 
@@ -67,16 +67,16 @@ typedef struct SerialParams {
  * refused with DYX_COMMUNICATION_FAILED and leaves the channel untouched. ReadTimeout counts 10 ms; 0
  * asks for the driver's default of 100 (1 s per read call), so a read never waits for ever. */
 typedef struct OpenParams {
-    char PortName[12];         /* 0 */
-    uint32_t PortEnabled;      /* 12 */
-    uint32_t ReadTimeout;      /* 16 */
+    char PortName[12];                /* 0 */
+    uint32_t PortEnabled;             /* 12 */
+    uint32_t ReadTimeout;             /* 16 */
     struct SerialParams SerialParams; /* 20 */
 } OpenParams;
 
 /* Code 15. ReadTimeout 0 keeps the channel's value. PortName as in OpenParams. */
 typedef struct ReconfigureParams {
-    char PortName[12];         /* 0 */
-    uint32_t ReadTimeout;      /* 12 */
+    char PortName[12];                /* 0 */
+    uint32_t ReadTimeout;             /* 12 */
     struct SerialParams SerialParams; /* 16 */
 } ReconfigureParams;
 
@@ -111,13 +111,13 @@ typedef struct ItemParams {
  * is the size to allocate for each ChannelState: 564 on 32-bit builds; where a 64-bit build's record
  * is larger than that, its own size. */
 typedef struct DriverDescription {
-    uint32_t FirstWord;                /* 0: 70 */
-    const char* DriverName;            /* 4: "KEYENCE KV Series" */
-    const char* Banner;                /* 8: 379 characters of code page 437 */
-    uint32_t StateSize;                /* 12 */
-    uint32_t FifthWord;                /* 16: 4 */
+    uint32_t FirstWord;                      /* 0: 70 */
+    const char* DriverName;                  /* 4: "KEYENCE KV Series" */
+    const char* Banner;                      /* 8: 379 characters of code page 437 */
+    uint32_t StateSize;                      /* 12 */
+    uint32_t FifthWord;                      /* 16: 4 */
     struct SerialParams DefaultSerialParams; /* 20: 9600, 8, 0, 2 */
-    uint32_t LastWord;                 /* 28: 0 */
+    uint32_t LastWord;                       /* 28: 0 */
 } DriverDescription;
 
 /* How a channel's port was last opened: name, line settings, DTR/RTS selection (code 1 stores 8). */
@@ -130,13 +130,13 @@ typedef struct PortSettings {
 /* One per channel, allocated by the host with StateSize bytes, zero-filled before the first call, and
  * interpreted only by the driver. */
 typedef struct ChannelState {
-    uint32_t ReadTimeout;         /* 10 ms units, as last given by code 1 or 15 */
+    uint32_t ReadTimeout; /* 10 ms units, as last given by code 1 or 15 */
     uint32_t PortEnabled;
-    void* PortHandle;             /* null while no port is open */
+    void* PortHandle; /* null while no port is open */
     struct PortSettings PortSettings;
-    char CommandBuffer[256];      /* command text, then the CR added at send time */
-    char ReplyBuffer[256];        /* last reply line, NUL in place of its LF */
-    char AddressField[8];         /* upper-cased address padded with spaces, no NUL */
+    char CommandBuffer[256]; /* command text, then the CR added at send time */
+    char ReplyBuffer[256];   /* last reply line, NUL in place of its LF */
+    char AddressField[8];    /* upper-cased address padded with spaces, no NUL */
     uint16_t CommandLength;
     uint16_t ReplyLength;
     uint16_t LinkUp;

@@ -37,8 +37,7 @@ bool IsWordType(std::uint8_t type) {
     return type == kWordType || type == kWordTypeToo;
 }
 
-template <std::size_t N>
-std::uint16_t FindDevice(const DeviceCode (&table)[N], const char* field) {
+template <std::size_t N> std::uint16_t FindDevice(const DeviceCode (&table)[N], const char* field) {
     for (std::uint16_t i = 0; i < N; ++i) {
         const DeviceCode& code = table[i];
         if (field[0] == code.Text[0] && field[1] == code.Text[1] && field[2] == code.Text[2]) return i;

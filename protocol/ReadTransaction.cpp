@@ -105,8 +105,7 @@ std::uint8_t DecodeReadReply(const ChannelState& state, std::uint16_t commandInd
     case ReplyShape::Ok:
         item.Value = 0;
         return CompareChars(kOkReply, reply, kOkLength) == 0 ? kReplyAccepted : kReplyRejected;
-    case ReplyShape::Converted:
-        break;
+    case ReplyShape::Converted: break;
     }
     const char* field = &reply[row->FirstConverted];
     if (state.ReplyLength != row->ReplyLength || !IsDecimalField(field, row->ConvertedCount)) {

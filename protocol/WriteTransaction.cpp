@@ -21,18 +21,10 @@ struct WriteRow {
 };
 
 constexpr WriteRow kWriteCommandTable[] = {
-    {0, "M1", "M0", 0, 0, false},
-    {2, "ST C", "RS C", 5, 3, false},
-    {4, "", "RS CTC", 7, 1, false},
-    {5, "ST T", "RS T", 5, 3, false},
-    {6, "ST ", "RS ", 3, 5, false},
-    {12, "WR C", "", 4, 3, true},
-    {13, "WS C", "", 4, 3, true},
-    {14, "WR CTH", "", 6, 1, true},
-    {17, "WS CTC", "", 6, 1, true},
-    {18, "WR T", "", 4, 3, true},
-    {19, "WS T", "", 4, 3, true},
-    {20, "WR DM", "", 3, 4, true},
+    {0, "M1", "M0", 0, 0, false},     {2, "ST C", "RS C", 5, 3, false}, {4, "", "RS CTC", 7, 1, false},
+    {5, "ST T", "RS T", 5, 3, false}, {6, "ST ", "RS ", 3, 5, false},   {12, "WR C", "", 4, 3, true},
+    {13, "WS C", "", 4, 3, true},     {14, "WR CTH", "", 6, 1, true},   {17, "WS CTC", "", 6, 1, true},
+    {18, "WR T", "", 4, 3, true},     {19, "WS T", "", 4, 3, true},     {20, "WR DM", "", 3, 4, true},
     {21, "WR TM", "", 5, 2, true},
 };
 

@@ -38,10 +38,9 @@ std::uint32_t AbandonOpen(HANDLE port, Handle* handle, std::uint32_t result) {
 
 } // namespace
 
-std::uint32_t OpenPort(const char* portName, const SerialParams& params, std::uint16_t openFlags,
-                       Handle* handle) {
-    HANDLE port = CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+std::uint32_t OpenPort(const char* portName, const SerialParams& params, std::uint16_t openFlags, Handle* handle) {
+    HANDLE port =
+        CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     *handle = port;
     if (port == INVALID_HANDLE_VALUE) return kOpenFailed;
     if (std::strcmp(portName, kNullDeviceName) == 0) return kSerialOk;

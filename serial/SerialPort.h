@@ -33,8 +33,7 @@ constexpr std::uint32_t kQueueBytes = 1200;
 // 1000 ms, no write time-out, 1200-byte queues. The name "NUL" (exactly) opens without any
 // configuration. Returns kSerialOk with the handle in *handle, or kOpenFailed, kSettingsUnreadable or
 // kSettingsRefused with nothing left open (*handle then holds INVALID_HANDLE_VALUE's value).
-std::uint32_t OpenPort(const char* portName, const SerialParams& params, std::uint16_t openFlags,
-                       Handle* handle);
+std::uint32_t OpenPort(const char* portName, const SerialParams& params, std::uint16_t openFlags, Handle* handle);
 
 // Closes the handle: kSerialOk, or kIoFailed when the platform refuses (the handle is then still open).
 std::uint32_t ClosePort(Handle handle);

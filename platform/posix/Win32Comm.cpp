@@ -110,8 +110,7 @@ constexpr tcflag_t kLineFlags = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
 
 } // namespace
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, SECURITY_ATTRIBUTES*, DWORD disposition,
-                   DWORD, HANDLE) {
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, SECURITY_ATTRIBUTES*, DWORD disposition, DWORD, HANDLE) {
     char path[4096];
     if (name == nullptr || disposition != OPEN_EXISTING || !DevicePath(name, path, sizeof path)) {
         return INVALID_HANDLE_VALUE;
@@ -262,8 +261,8 @@ BOOL SetupComm(HANDLE handle, DWORD, DWORD) {
     return FileOf(handle) != nullptr ? TRUE : FALSE;
 }
 
-// Reports the bytes waiting in the input (the device's and those already taken from it); no line errors are tracked (the error word is 0) and the
-// output queue is reported empty.
+// Reports the bytes waiting in the input (the device's and those already taken from it); no line errors are tracked
+// (the error word is 0) and the output queue is reported empty.
 BOOL ClearCommError(HANDLE handle, DWORD* errors, COMSTAT* status) {
     PortFile* file = FileOf(handle);
     int waiting = 0;
@@ -287,10 +286,10 @@ BOOL ReadFile(HANDLE handle, void* buffer, DWORD count, DWORD* received, OVERLAP
     if (received != nullptr) *received = 0;
     if (file == nullptr) return FALSE;
     const COMMTIMEOUTS& timeouts = file->Timeouts;
-    const bool returnAtOnce = timeouts.ReadIntervalTimeout == MAXDWORD &&
-                              timeouts.ReadTotalTimeoutMultiplier == 0 && timeouts.ReadTotalTimeoutConstant == 0;
-    const long long totalMs = static_cast<long long>(timeouts.ReadTotalTimeoutMultiplier) * count +
-                              timeouts.ReadTotalTimeoutConstant;
+    const bool returnAtOnce = timeouts.ReadIntervalTimeout == MAXDWORD && timeouts.ReadTotalTimeoutMultiplier == 0 &&
+                              timeouts.ReadTotalTimeoutConstant == 0;
+    const long long totalMs =
+        static_cast<long long>(timeouts.ReadTotalTimeoutMultiplier) * count + timeouts.ReadTotalTimeoutConstant;
     const bool intervalApplies = timeouts.ReadIntervalTimeout != 0 && timeouts.ReadIntervalTimeout != MAXDWORD;
     const long long startMs = NowMs();
     long long lastByteMs = startMs;

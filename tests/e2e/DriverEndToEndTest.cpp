@@ -164,11 +164,11 @@ const FamilyCase kFamilies[] = {
 };
 
 TEST_F(DriverEndToEndTest, EveryDeviceFamilyReadsWritesAndReadsBack) {
-    Start({"--set", "DM1234=42", "--set", "TM12=7", "--set", "00105=1", "--set", "T005=42", "--set",
-           "T005.preset=100", "--set", "T005.contact=1", "--set", "C012=9", "--set", "C012.preset=50", "--set",
-           "CTH1=300", "--set", "CTH1.preset=400", "--set", "CTH1.contact=1", "--set", "CTC3=500", "--set",
-           "CTC3.preset=600", "--set", "CTC3.contact=1", "--set", "AT0=12", "--set", "AT1=345", "--set", "MODE=0",
-           "--set", "ERROR=3", "--set", "MODEL=50"});
+    Start({"--set", "DM1234=42",       "--set", "TM12=7",          "--set", "00105=1",        "--set", "T005=42",
+           "--set", "T005.preset=100", "--set", "T005.contact=1",  "--set", "C012=9",         "--set", "C012.preset=50",
+           "--set", "CTH1=300",        "--set", "CTH1.preset=400", "--set", "CTH1.contact=1", "--set", "CTC3=500",
+           "--set", "CTC3.preset=600", "--set", "CTC3.contact=1",  "--set", "AT0=12",         "--set", "AT1=345",
+           "--set", "MODE=0",          "--set", "ERROR=3",         "--set", "MODEL=50"});
     ASSERT_EQ(channel.Open(port, 50), 0u);
     ASSERT_EQ(channel.Call(DYX_OPEN_LINK, nullptr), 0u);
 
@@ -309,11 +309,8 @@ struct HandshakeFault {
 
 TEST_F(DriverEndToEndTest, HandshakeFaults) {
     const HandshakeFault cases[] = {
-        {"--lone-lf-always", 2, 1},
-        {"--crlf-only-always", 2, 1},
-        {"--wrong-length-always", 2, 1},
-        {"--no-cr-always", 2, 1},
-        {"--silent-always", 2, 6},
+        {"--lone-lf-always", 2, 1}, {"--crlf-only-always", 2, 1}, {"--wrong-length-always", 2, 1},
+        {"--no-cr-always", 2, 1},   {"--silent-always", 2, 6},
     };
     for (const HandshakeFault& c : cases) {
         SCOPED_TRACE(c.option);

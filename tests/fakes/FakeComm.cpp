@@ -106,8 +106,8 @@ BOOL GetCommState(HANDLE handle, DCB* dcb) {
 
 BOOL SetCommState(HANDLE handle, DCB* dcb) {
     fake::Log("SetCommState(" + std::to_string(dcb->BaudRate) + "," + std::to_string(dcb->ByteSize) + "," +
-              std::to_string(dcb->StopBits) + "," + std::to_string(dcb->Parity) + ",dtr=" +
-              std::to_string(dcb->fDtrControl) + ",rts=" + std::to_string(dcb->fRtsControl) + ")");
+              std::to_string(dcb->StopBits) + "," + std::to_string(dcb->Parity) +
+              ",dtr=" + std::to_string(dcb->fDtrControl) + ",rts=" + std::to_string(dcb->fRtsControl) + ")");
     if (!fake::Valid(handle) || fake::Fails("SetCommState")) return FALSE;
     gPort.State = *dcb;
     return TRUE;

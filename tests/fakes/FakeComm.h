@@ -41,10 +41,10 @@ struct Port {
 
     std::set<std::string> Devices = {"COM1", "COM2", "NUL"};
     std::map<HANDLE, std::string> OpenDevices; // handle -> device, for handles still open
-    std::set<std::string> FailingCalls;   // names of calls that fail (return FALSE)
-    DWORD ShortWriteBy = 0;               // a write reports this many bytes fewer than asked
-    DCB State{};                          // what GetCommState reports; SetCommState stores here
-    COMMTIMEOUTS Timeouts{};              // the handle's time-outs
+    std::set<std::string> FailingCalls;        // names of calls that fail (return FALSE)
+    DWORD ShortWriteBy = 0;                    // a write reports this many bytes fewer than asked
+    DCB State{};                               // what GetCommState reports; SetCommState stores here
+    COMMTIMEOUTS Timeouts{};                   // the handle's time-outs
     int HandlesMade = 0;
     int ReadCalls = 0;
 

@@ -13,13 +13,9 @@ class FuzzInput {
 public:
     FuzzInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
-    bool Empty() const {
-        return position_ >= size_;
-    }
+    bool Empty() const { return position_ >= size_; }
 
-    std::uint8_t Byte() {
-        return Empty() ? 0 : data_[position_++];
-    }
+    std::uint8_t Byte() { return Empty() ? 0 : data_[position_++]; }
 
     // Little-endian, as the host's records are.
     std::uint16_t Word16() {

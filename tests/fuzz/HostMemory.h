@@ -48,9 +48,7 @@ public:
     // caller fills them.
     void* Place(std::size_t length);
 
-    template <class Record> Record* Place() {
-        return StartRecord<Record>(Place(sizeof(Record)));
-    }
+    template <class Record> Record* Place() { return StartRecord<Record>(Place(sizeof(Record))); }
 
     void Snapshot();
 
@@ -78,9 +76,7 @@ public:
     HostText(const HostText&) = delete;
     HostText& operator=(const HostText&) = delete;
 
-    const char* Get() const {
-        return bytes_;
-    }
+    const char* Get() const { return bytes_; }
 
     // True when the driver left every byte, the NUL included, as it was.
     bool Unchanged() const;

@@ -36,7 +36,9 @@ public:
     ~PseudoTerminal() { CloseMaster(); }
 
     const std::string& Path() const { return path_; }
-    void Send(const std::string& bytes) const { ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void Send(const std::string& bytes) const {
+        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
     std::string Receive(std::size_t count) const {
         std::string bytes;
         while (bytes.size() < count) {

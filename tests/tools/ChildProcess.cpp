@@ -11,14 +11,14 @@
 
 #include <stdexcept>
 
-extern char **environ;
+extern char** environ;
 
 namespace toolstest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t Spawn(const std::vector<std::string> &command, int &outFd, int &errFd) {
+pid_t Spawn(const std::vector<std::string>& command, int& outFd, int& errFd) {
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -29,9 +29,9 @@ pid_t Spawn(const std::vector<std::string> &command, int &outFd, int &errFd) {
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    std::vector<char *> argv;
-    for (const std::string &part : command) {
-        argv.push_back(const_cast<char *>(part.c_str()));
+    std::vector<char*> argv;
+    for (const std::string& part : command) {
+        argv.push_back(const_cast<char*>(part.c_str()));
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
@@ -50,7 +50,7 @@ pid_t Spawn(const std::vector<std::string> &command, int &outFd, int &errFd) {
 }
 
 // Reads what is available on `fd` into `text`; false once the other end is closed.
-bool ReadAvailable(int &fd, std::string &text) {
+bool ReadAvailable(int& fd, std::string& text) {
     if (fd < 0) {
         return false;
     }
@@ -76,7 +76,7 @@ bool ExitedWith(int waitStatus, int exitStatus) {
     return WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == exitStatus;
 }
 
-ProgramResult RunProgram(const std::vector<std::string> &command, std::chrono::milliseconds limit) {
+ProgramResult RunProgram(const std::vector<std::string>& command, std::chrono::milliseconds limit) {
     ChildProcess child(command);
     ProgramResult result;
     const std::optional<int> status = child.WaitForExit(limit);
@@ -92,7 +92,7 @@ ProgramResult RunProgram(const std::vector<std::string> &command, std::chrono::m
     return result;
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string> &command) {
+ChildProcess::ChildProcess(const std::vector<std::string>& command) {
     ProcessId = Spawn(command, OutFd, ErrFd);
     ProcessFd = static_cast<int>(syscall(SYS_pidfd_open, ProcessId, 0));
 }

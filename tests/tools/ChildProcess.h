@@ -26,20 +26,18 @@ struct ProgramResult {
 
 // Runs `command` (program path first) to its end, collecting both outputs. A program still running
 // at `limit` is killed by its pid and reported as not exited.
-ProgramResult RunProgram(const std::vector<std::string> &command, std::chrono::milliseconds limit = kRunLimit);
+ProgramResult RunProgram(const std::vector<std::string>& command, std::chrono::milliseconds limit = kRunLimit);
 
 // A running child whose standard output the test reads line by line; standard error is collected.
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::vector<std::string> &command);
-    ChildProcess(const ChildProcess &) = delete;
-    ChildProcess &operator=(const ChildProcess &) = delete;
+    explicit ChildProcess(const std::vector<std::string>& command);
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
     // Stops a child that is still running (SIGTERM, then SIGKILL if it does not go).
     ~ChildProcess();
 
-    pid_t Pid() const {
-        return ProcessId;
-    }
+    pid_t Pid() const { return ProcessId; }
 
     // The next line of standard output without its LF, or nothing if none came within `limit`.
     std::optional<std::string> ReadLine(std::chrono::milliseconds limit = kStartLimit);
@@ -51,14 +49,10 @@ public:
     std::optional<int> WaitForExit(std::chrono::milliseconds limit = kStartLimit);
 
     // Resource use of the ended child (valid after StopWith or WaitForExit returned a status).
-    const rusage &Usage() const {
-        return EndUsage;
-    }
+    const rusage& Usage() const { return EndUsage; }
 
     // Everything read so far from standard output and standard error.
-    const std::string &OutputSoFar() const {
-        return Out;
-    }
+    const std::string& OutputSoFar() const { return Out; }
     std::string ErrorOutput();
 
 private:

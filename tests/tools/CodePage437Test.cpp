@@ -8,7 +8,7 @@ namespace {
 
 struct ConversionCase {
     std::string Text;
-    const char *Utf8;
+    const char* Utf8;
 };
 
 const ConversionCase kConversionCases[] = {
@@ -23,7 +23,7 @@ const ConversionCase kConversionCases[] = {
 };
 
 TEST(CodePage437Test, UpperHalfBecomesItsUnicodeCharacters) {
-    for (const ConversionCase &c : kConversionCases) {
+    for (const ConversionCase& c : kConversionCases) {
         SCOPED_TRACE(c.Utf8);
         EXPECT_EQ(CodePage437ToUtf8(c.Text), c.Utf8);
     }

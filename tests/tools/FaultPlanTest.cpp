@@ -21,10 +21,10 @@ const WindowCase kWindowCases[] = {
 };
 
 TEST(FaultPlanTest, FaultAppliesOnlyInsideItsWindow) {
-    for (const WindowCase &c : kWindowCases) {
+    for (const WindowCase& c : kWindowCases) {
         SCOPED_TRACE(testing::Message() << "after " << c.FaultsAfter << " first " << c.FirstCommands << " always "
                                         << c.Always << " command " << c.CommandNumber);
-        for (const FaultOption &fault : kFaultOptions) {
+        for (const FaultOption& fault : kFaultOptions) {
             FaultPlan plan;
             plan.FaultsAfter = c.FaultsAfter;
             plan.Window(fault.Kind) = FaultWindow{c.FirstCommands, c.Always};
@@ -35,7 +35,7 @@ TEST(FaultPlanTest, FaultAppliesOnlyInsideItsWindow) {
 
 struct ShapeCase {
     std::vector<FaultKind> Faults;
-    const char *Text;
+    const char* Text;
     std::string Bytes;
     bool InPieces;
 };
@@ -67,7 +67,7 @@ const ShapeCase kShapeCases[] = {
 };
 
 TEST(FaultPlanTest, ShapedReplyCarriesEveryFaultThatApplies) {
-    for (const ShapeCase &c : kShapeCases) {
+    for (const ShapeCase& c : kShapeCases) {
         SCOPED_TRACE(c.Text + std::string(" with ") + std::to_string(c.Faults.size()) + " faults");
         FaultPlan plan;
         for (FaultKind kind : c.Faults) {

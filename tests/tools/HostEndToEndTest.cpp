@@ -16,15 +16,15 @@ namespace {
 const std::vector<std::string> kInitialValues = {"--set",           "DM0100=1234", "--set",  "T005=42", "--set",
                                                  "T005.preset=100", "--set",       "MODE=0", "--set",   "MODEL=50"};
 
-std::vector<std::string> HostCommand(const std::vector<std::string> &arguments) {
+std::vector<std::string> HostCommand(const std::vector<std::string>& arguments) {
     std::vector<std::string> command{DYX_HOST_PATH, "--library", DYX_LIBRARY_PATH};
     command.insert(command.end(), arguments.begin(), arguments.end());
     return command;
 }
 
 // dyx_host on `device` with the line settings a pseudo-terminal carries and a short read time-out.
-std::vector<std::string> HostCommandOn(const std::string &device, std::vector<std::string> arguments,
-                                       const std::string &timeoutMs = "200") {
+std::vector<std::string> HostCommandOn(const std::string& device, std::vector<std::string> arguments,
+                                       const std::string& timeoutMs = "200") {
     arguments.insert(arguments.end(), {"--port", device, "--parity", "none", "--timeout", timeoutMs});
     return HostCommand(arguments);
 }
@@ -33,11 +33,9 @@ class HostEndToEndTest : public ::testing::Test {
 protected:
     RunningSimulator Simulator{kInitialValues};
 
-    void SetUp() override {
-        ASSERT_TRUE(Simulator.Ready());
-    }
+    void SetUp() override { ASSERT_TRUE(Simulator.Ready()); }
 
-    ProgramResult OnPort(const std::vector<std::string> &arguments) {
+    ProgramResult OnPort(const std::vector<std::string>& arguments) {
         return RunProgram(HostCommandOn(Simulator.DevicePath(), arguments));
     }
 };
@@ -45,7 +43,7 @@ protected:
 struct SessionStep {
     std::vector<std::string> Arguments;
     int ExitStatus;
-    const char *Output;
+    const char* Output;
 };
 
 // One session, in order: each write is read back by a later step.
@@ -72,7 +70,7 @@ const SessionStep kSessionSteps[] = {
 };
 
 TEST_F(HostEndToEndTest, SessionReadsWritesAndReadsBack) {
-    for (const SessionStep &step : kSessionSteps) {
+    for (const SessionStep& step : kSessionSteps) {
         SCOPED_TRACE(step.Arguments.front() + " " + step.Arguments[1]);
         const ProgramResult result = OnPort(step.Arguments);
         EXPECT_TRUE(result.Exited);
@@ -94,7 +92,7 @@ TEST_F(HostEndToEndTest, DescribeShowsNameBannerAndDefaults) {
 struct CheckCase {
     std::vector<std::string> Arguments;
     int ExitStatus;
-    const char *Output;
+    const char* Output;
 };
 
 const CheckCase kCheckCases[] = {
@@ -109,7 +107,7 @@ const CheckCase kCheckCases[] = {
 };
 
 TEST_F(HostEndToEndTest, CheckNeedsNoPortAndSaysDoneOrRefused) {
-    for (const CheckCase &c : kCheckCases) {
+    for (const CheckCase& c : kCheckCases) {
         SCOPED_TRACE(c.Arguments.front());
         std::vector<std::string> arguments{"check"};
         arguments.insert(arguments.end(), c.Arguments.begin(), c.Arguments.end());

@@ -30,8 +30,8 @@ TEST(HostOptionsTest, ReadWithEveryLineSettingFillsEveryField) {
 }
 
 struct LineNameCase {
-    const char *Option;
-    const char *Value;
+    const char* Option;
+    const char* Value;
     std::uint16_t Code;
 };
 
@@ -41,13 +41,13 @@ const LineNameCase kLineNameCases[] = {
 };
 
 TEST(HostOptionsTest, LineSettingNamesBecomeTheDriverCodes) {
-    for (const LineNameCase &c : kLineNameCases) {
+    for (const LineNameCase& c : kLineNameCases) {
         SCOPED_TRACE(std::string(c.Option) + " " + c.Value);
         HostOptions options;
         std::string error;
         ASSERT_TRUE(ParseHostOptions({"read", "DM$0001", "--port", "ttyS0", c.Option, c.Value}, options, error))
             << error;
-        const std::optional<std::uint16_t> &code =
+        const std::optional<std::uint16_t>& code =
             std::string(c.Option) == "--parity" ? options.ParityCode : options.StopBitsCode;
         EXPECT_EQ(code, c.Code);
     }
@@ -74,7 +74,7 @@ TEST(HostOptionsTest, WatchTakesIntervalAndCount) {
 
 struct UsageErrorCase {
     std::vector<std::string> Arguments;
-    const char *Message;
+    const char* Message;
 };
 
 const UsageErrorCase kUsageErrorCases[] = {
@@ -101,7 +101,7 @@ const UsageErrorCase kUsageErrorCases[] = {
 };
 
 TEST(HostOptionsTest, UsageErrorsSayWhatIsWrong) {
-    for (const UsageErrorCase &c : kUsageErrorCases) {
+    for (const UsageErrorCase& c : kUsageErrorCases) {
         SCOPED_TRACE(c.Message);
         HostOptions options;
         std::string error;
@@ -111,7 +111,7 @@ TEST(HostOptionsTest, UsageErrorsSayWhatIsWrong) {
 }
 
 struct DataTypeCase {
-    const char *Address;
+    const char* Address;
     std::optional<std::uint32_t> Given;
     std::uint32_t DataType;
 };
@@ -123,7 +123,7 @@ const DataTypeCase kDataTypeCases[] = {
 };
 
 TEST(HostOptionsTest, DataTypeIsGuessedFromTheLengthUnlessGiven) {
-    for (const DataTypeCase &c : kDataTypeCases) {
+    for (const DataTypeCase& c : kDataTypeCases) {
         SCOPED_TRACE(c.Address);
         HostOptions options;
         options.DataType = c.Given;
@@ -132,9 +132,9 @@ TEST(HostOptionsTest, DataTypeIsGuessedFromTheLengthUnlessGiven) {
 }
 
 struct PortNameCase {
-    const char *Port;
+    const char* Port;
     bool Fits;
-    const char *PortName;
+    const char* PortName;
 };
 
 const PortNameCase kPortNameCases[] = {
@@ -149,7 +149,7 @@ const PortNameCase kPortNameCases[] = {
 };
 
 TEST(HostOptionsTest, PortNameFitsElevenCharactersOrIsRefusedClearly) {
-    for (const PortNameCase &c : kPortNameCases) {
+    for (const PortNameCase& c : kPortNameCases) {
         SCOPED_TRACE(c.Port);
         std::string portName;
         std::string error;
@@ -172,7 +172,7 @@ const TimeoutCase kTimeoutCases[] = {{std::nullopt, 0}, {0U, 0},      {1U, 1},  
                                      {11U, 2},          {1000U, 100}, {600000U, 60000}};
 
 TEST(HostOptionsTest, TimeoutRoundsUpToTenMillisecondUnits) {
-    for (const TimeoutCase &c : kTimeoutCases) {
+    for (const TimeoutCase& c : kTimeoutCases) {
         HostOptions options;
         options.TimeoutMs = c.TimeoutMs;
         EXPECT_EQ(ReadTimeoutTenMs(options), c.TenMs) << c.TimeoutMs.value_or(0);
@@ -183,7 +183,7 @@ TEST(HostOptionsTest, HelpDocumentsEveryCommandOptionAndExitStatus) {
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(RunHost({"--help"}, out, err), 0);
-    for (const char *word :
+    for (const char* word :
          {"describe", "check", "read", "write", "watch", "--type", "--port", "--baud", "--data-bits", "--parity",
           "--stop-bits", "--timeout", "--interval", "--count", "--library", "64", "69"}) {
         EXPECT_NE(out.str().find(word), std::string::npos) << word;

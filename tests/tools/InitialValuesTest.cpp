@@ -8,9 +8,9 @@ namespace simulator {
 namespace {
 
 struct AssignmentCase {
-    const char *Assignment;
-    const char *Command;
-    const char *Reply;
+    const char* Assignment;
+    const char* Command;
+    const char* Reply;
 };
 
 const AssignmentCase kAssignmentCases[] = {
@@ -37,7 +37,7 @@ const AssignmentCase kAssignmentCases[] = {
 };
 
 TEST(InitialValuesTest, AssignmentSetsTheItemItNames) {
-    for (const AssignmentCase &c : kAssignmentCases) {
+    for (const AssignmentCase& c : kAssignmentCases) {
         SCOPED_TRACE(c.Assignment);
         ControllerMemory memory;
         std::string error;
@@ -47,8 +47,8 @@ TEST(InitialValuesTest, AssignmentSetsTheItemItNames) {
 }
 
 struct BadAssignmentCase {
-    const char *Assignment;
-    const char *Reason;
+    const char* Assignment;
+    const char* Reason;
 };
 
 const BadAssignmentCase kBadAssignmentCases[] = {
@@ -72,7 +72,7 @@ const BadAssignmentCase kBadAssignmentCases[] = {
 };
 
 TEST(InitialValuesTest, BadAssignmentIsRefusedWithItsReasonAndChangesNothing) {
-    for (const BadAssignmentCase &c : kBadAssignmentCases) {
+    for (const BadAssignmentCase& c : kBadAssignmentCases) {
         SCOPED_TRACE(c.Assignment);
         ControllerMemory memory;
         std::string error;

@@ -15,7 +15,7 @@ using Clock = std::chrono::steady_clock;
 
 } // namespace
 
-PtyClient::PtyClient(const std::string &devicePath) {
+PtyClient::PtyClient(const std::string& devicePath) {
     Fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (Fd < 0) {
         return;
@@ -52,7 +52,7 @@ void PtyClient::Send(std::string_view bytes) {
     }
 }
 
-bool PtyClient::ReadSome(std::string &into, std::size_t most, Clock::time_point deadline) {
+bool PtyClient::ReadSome(std::string& into, std::size_t most, Clock::time_point deadline) {
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (Fd < 0 || remaining <= 0) {
         return false;

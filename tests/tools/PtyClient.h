@@ -15,14 +15,12 @@ constexpr std::chrono::milliseconds kReplyLimit{5000};
 
 class PtyClient {
 public:
-    explicit PtyClient(const std::string &devicePath);
-    PtyClient(const PtyClient &) = delete;
-    PtyClient &operator=(const PtyClient &) = delete;
+    explicit PtyClient(const std::string& devicePath);
+    PtyClient(const PtyClient&) = delete;
+    PtyClient& operator=(const PtyClient&) = delete;
     ~PtyClient();
 
-    bool IsOpen() const {
-        return Fd >= 0;
-    }
+    bool IsOpen() const { return Fd >= 0; }
     void Close();
 
     // Writes all of `bytes`.
@@ -38,17 +36,13 @@ public:
     std::string Exchange(std::string_view command);
 
     // True once a read found the other side gone (end of file or EIO).
-    bool HungUp() const {
-        return SawHangUp;
-    }
+    bool HungUp() const { return SawHangUp; }
 
     // Number of read calls that returned data, to see how a reply was split.
-    std::size_t ReadCalls() const {
-        return DataReads;
-    }
+    std::size_t ReadCalls() const { return DataReads; }
 
 private:
-    bool ReadSome(std::string &into, std::size_t most, std::chrono::steady_clock::time_point deadline);
+    bool ReadSome(std::string& into, std::size_t most, std::chrono::steady_clock::time_point deadline);
 
     int Fd = -1;
     bool SawHangUp = false;

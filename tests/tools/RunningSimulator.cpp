@@ -6,7 +6,7 @@ namespace {
 
 constexpr char kReadyPrefix[] = "READY ";
 
-std::vector<std::string> WithProgram(const std::vector<std::string> &arguments) {
+std::vector<std::string> WithProgram(const std::vector<std::string>& arguments) {
     std::vector<std::string> command{SimulatorPath()};
     command.insert(command.end(), arguments.begin(), arguments.end());
     return command;
@@ -18,7 +18,7 @@ std::string SimulatorPath() {
     return KV_SIMULATOR_PATH;
 }
 
-RunningSimulator::RunningSimulator(const std::vector<std::string> &arguments) : Child(WithProgram(arguments)) {
+RunningSimulator::RunningSimulator(const std::vector<std::string>& arguments) : Child(WithProgram(arguments)) {
     const std::optional<std::string> line = Child.ReadLine();
     if (line && line->rfind(kReadyPrefix, 0) == 0) {
         Line = *line;

@@ -12,21 +12,13 @@ namespace toolstest {
 class RunningSimulator {
 public:
     // Starts the simulator built with these tests with `arguments` and reads its ready line.
-    explicit RunningSimulator(const std::vector<std::string> &arguments);
+    explicit RunningSimulator(const std::vector<std::string>& arguments);
 
     // True when the ready line "READY <device>" came.
-    bool Ready() const {
-        return !Device.empty();
-    }
-    const std::string &DevicePath() const {
-        return Device;
-    }
-    const std::string &ReadyLine() const {
-        return Line;
-    }
-    ChildProcess &Process() {
-        return Child;
-    }
+    bool Ready() const { return !Device.empty(); }
+    const std::string& DevicePath() const { return Device; }
+    const std::string& ReadyLine() const { return Line; }
+    ChildProcess& Process() { return Child; }
 
 private:
     ChildProcess Child;

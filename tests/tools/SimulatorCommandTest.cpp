@@ -12,8 +12,8 @@ namespace toolstest {
 namespace {
 
 struct ReplyCase {
-    const char *Command;
-    const char *Reply;
+    const char* Command;
+    const char* Reply;
 };
 
 const std::vector<std::string> kInitialValues = {
@@ -134,8 +134,8 @@ protected:
         ASSERT_TRUE(Client.IsOpen());
     }
 
-    void Walk(const ReplyCase *first, const ReplyCase *last) {
-        for (const ReplyCase *c = first; c != last; ++c) {
+    void Walk(const ReplyCase* first, const ReplyCase* last) {
+        for (const ReplyCase* c = first; c != last; ++c) {
             SCOPED_TRACE(c->Command);
             EXPECT_EQ(Client.Exchange(c->Command), c->Reply);
         }

@@ -23,12 +23,12 @@ const std::vector<std::string> kInitialValues = {"--set", "DM0001=42", "--set", 
 constexpr auto kQuietCheck = 100ms;
 
 struct Step {
-    const char *Command;
+    const char* Command;
     std::string Reply; // exactly the bytes that come back; empty for none
 };
 
 struct FaultCase {
-    const char *Name;
+    const char* Name;
     std::vector<std::string> Arguments;
     std::vector<Step> Steps;
 };
@@ -70,20 +70,20 @@ const FaultCase kFaultCases[] = {
      {{"CR", "CC\r\n"}, {"CR", "CC\r\n"}, {"CR", "C\r\n"}, {"CR", "C\r\n"}}},
 };
 
-std::vector<std::string> WithInitialValues(const std::vector<std::string> &arguments) {
+std::vector<std::string> WithInitialValues(const std::vector<std::string>& arguments) {
     std::vector<std::string> all = kInitialValues;
     all.insert(all.end(), arguments.begin(), arguments.end());
     return all;
 }
 
 TEST(SimulatorFaultTest, EachFaultChangesExactlyTheRepliesItNames) {
-    for (const FaultCase &c : kFaultCases) {
+    for (const FaultCase& c : kFaultCases) {
         SCOPED_TRACE(c.Name);
         RunningSimulator simulator(WithInitialValues(c.Arguments));
         ASSERT_TRUE(simulator.Ready());
         PtyClient client(simulator.DevicePath());
         ASSERT_TRUE(client.IsOpen());
-        for (const Step &step : c.Steps) {
+        for (const Step& step : c.Steps) {
             SCOPED_TRACE(step.Command);
             client.Send(std::string(step.Command) + "\r");
             EXPECT_EQ(client.ReadBytes(step.Reply.size()), step.Reply);

@@ -8,7 +8,7 @@ namespace simulator {
 namespace {
 
 TEST(SimulatorOptionsTest, EveryFaultTakesACountAndAnAlwaysForm) {
-    for (const FaultOption &fault : kFaultOptions) {
+    for (const FaultOption& fault : kFaultOptions) {
         SCOPED_TRACE(fault.Name);
         SimulatorOptions counted;
         std::string error;
@@ -18,7 +18,7 @@ TEST(SimulatorOptionsTest, EveryFaultTakesACountAndAnAlwaysForm) {
         SimulatorOptions always;
         ASSERT_TRUE(ParseSimulatorOptions({"--" + std::string(fault.Name) + "-always"}, always, error)) << error;
         EXPECT_TRUE(always.Faults.Window(fault.Kind).Always);
-        for (const FaultOption &other : kFaultOptions) {
+        for (const FaultOption& other : kFaultOptions) {
             if (other.Kind != fault.Kind) {
                 EXPECT_FALSE(always.Faults.Window(other.Kind).Always);
                 EXPECT_EQ(counted.Faults.Window(other.Kind).FirstCommands, 0U);
@@ -54,7 +54,7 @@ TEST(SimulatorOptionsTest, DefaultsServeWithoutFaultsOrPacing) {
     EXPECT_EQ(options.ReplyDelayMs, 0U);
     EXPECT_EQ(options.Faults.HangUpAt, 0U);
     for (std::uint32_t command = 1; command < 100; ++command) {
-        for (const FaultOption &fault : kFaultOptions) {
+        for (const FaultOption& fault : kFaultOptions) {
             EXPECT_FALSE(options.Faults.Applies(fault.Kind, command));
         }
     }
@@ -62,7 +62,7 @@ TEST(SimulatorOptionsTest, DefaultsServeWithoutFaultsOrPacing) {
 
 struct BadCase {
     std::vector<std::string> Arguments;
-    const char *Message;
+    const char* Message;
 };
 
 const BadCase kBadCases[] = {
@@ -81,7 +81,7 @@ const BadCase kBadCases[] = {
 };
 
 TEST(SimulatorOptionsTest, BadArgumentsAreRefusedWithAReason) {
-    for (const BadCase &c : kBadCases) {
+    for (const BadCase& c : kBadCases) {
         SCOPED_TRACE(c.Arguments.front());
         SimulatorOptions options;
         std::string error;
@@ -96,11 +96,11 @@ TEST(SimulatorOptionsTest, HelpNamesEveryOption) {
     ASSERT_TRUE(ParseSimulatorOptions({"--help"}, options, error));
     EXPECT_TRUE(options.ShowHelp);
     const std::string usage = SimulatorUsage();
-    for (const char *name : {"--link", "--set", "--init", "--reply-delay", "--baud", "--log", "--faults-after",
+    for (const char* name : {"--link", "--set", "--init", "--reply-delay", "--baud", "--log", "--faults-after",
                              "--piece-gap", "--hang-up-at", "-always"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
-    for (const FaultOption &fault : kFaultOptions) {
+    for (const FaultOption& fault : kFaultOptions) {
         EXPECT_NE(usage.find("--" + std::string(fault.Name) + " "), std::string::npos) << fault.Name;
     }
 }

@@ -32,12 +32,12 @@ public:
         Path = mkdtemp(pattern);
     }
     ~ScratchDirectory() {
-        for (const std::string &file : Files) {
+        for (const std::string& file : Files) {
             unlink(file.c_str());
         }
         rmdir(Path.c_str());
     }
-    std::string File(const std::string &name) {
+    std::string File(const std::string& name) {
         Files.push_back(Path + "/" + name);
         return Files.back();
     }
@@ -47,7 +47,7 @@ private:
     std::vector<std::string> Files;
 };
 
-std::string ReadFile(const std::string &path) {
+std::string ReadFile(const std::string& path) {
     std::ifstream file(path);
     std::stringstream text;
     text << file.rdbuf();
@@ -102,15 +102,15 @@ TEST(SimulatorProcessTest, LinkPointsAtTheDeviceUntilExit) {
 }
 
 struct Step {
-    const char *Command;
+    const char* Command;
     std::string Reply;
 };
 
 struct TranscriptCase {
-    const char *Name;
+    const char* Name;
     std::vector<std::string> Arguments;
     std::vector<Step> Steps;
-    std::vector<const char *> Lines; // a pattern for each line of the transcript, in order
+    std::vector<const char*> Lines; // a pattern for each line of the transcript, in order
 };
 
 const TranscriptCase kTranscriptCases[] = {
@@ -134,7 +134,7 @@ const TranscriptCase kTranscriptCases[] = {
 };
 
 TEST(SimulatorProcessTest, TranscriptRecordsEveryLineEscapedWithTimes) {
-    for (const TranscriptCase &c : kTranscriptCases) {
+    for (const TranscriptCase& c : kTranscriptCases) {
         SCOPED_TRACE(c.Name);
         ScratchDirectory scratch;
         const std::string log = scratch.File("transcript.log");
@@ -143,7 +143,7 @@ TEST(SimulatorProcessTest, TranscriptRecordsEveryLineEscapedWithTimes) {
         RunningSimulator simulator(arguments);
         ASSERT_TRUE(simulator.Ready());
         PtyClient client(simulator.DevicePath());
-        for (const Step &step : c.Steps) {
+        for (const Step& step : c.Steps) {
             client.Send(std::string(step.Command) + "\r");
             EXPECT_EQ(client.ReadBytes(step.Reply.size()), step.Reply);
         }
@@ -184,7 +184,7 @@ TEST(SimulatorProcessTest, InitFileSetsEveryListedValue) {
 
 struct BadOptionCase {
     std::vector<std::string> Arguments;
-    const char *Message;
+    const char* Message;
 };
 
 TEST(SimulatorProcessTest, BadOptionsEndWithUsageStatusAndSayWhy) {
@@ -203,7 +203,7 @@ TEST(SimulatorProcessTest, BadOptionsEndWithUsageStatusAndSayWhy) {
         {{"--init", "/nonexistent/init.txt"}, "cannot read"},
         {{"extra"}, "unexpected argument"},
     };
-    for (const BadOptionCase &c : cases) {
+    for (const BadOptionCase& c : cases) {
         SCOPED_TRACE(c.Arguments.front());
         std::vector<std::string> command{SimulatorPath()};
         command.insert(command.end(), c.Arguments.begin(), c.Arguments.end());
@@ -230,15 +230,15 @@ TEST(SimulatorProcessTest, DeviceCanBeClosedAndReopenedManyTimesWithoutSpinning)
     PtyClient client(simulator.DevicePath());
     EXPECT_EQ(client.Exchange("RD DM0001"), "00042\r\n");
     ASSERT_TRUE(simulator.Process().StopWith(SIGTERM).has_value());
-    const rusage &usage = simulator.Process().Usage();
+    const rusage& usage = simulator.Process().Usage();
     const double cpuSeconds =
         usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     EXPECT_LT(cpuSeconds, 0.25);
 }
 
 struct PacingCase {
-    const char *Command;
-    const char *Reply;
+    const char* Command;
+    const char* Reply;
 };
 
 // From the first command byte sent to the last reply byte read, the line must carry every character of
@@ -256,7 +256,7 @@ TEST(SimulatorProcessTest, BaudPacingTakesAtLeastTheLineTime) {
     RunningSimulator simulator({"--set", "DM0001=42", "--baud", std::to_string(kBaud)});
     ASSERT_TRUE(simulator.Ready());
     PtyClient client(simulator.DevicePath());
-    for (const PacingCase &c : kPacingCases) {
+    for (const PacingCase& c : kPacingCases) {
         SCOPED_TRACE(c.Command);
         const std::string command = std::string(c.Command) + "\r";
         const std::string reply = c.Reply;

@@ -8,7 +8,7 @@ namespace {
 
 struct EscapeCase {
     std::string Bytes;
-    const char *Text;
+    const char* Text;
 };
 
 const EscapeCase kEscapeCases[] = {
@@ -23,7 +23,7 @@ const EscapeCase kEscapeCases[] = {
 };
 
 TEST(TranscriptTest, EscapedBytesReadBackExactly) {
-    for (const EscapeCase &c : kEscapeCases) {
+    for (const EscapeCase& c : kEscapeCases) {
         SCOPED_TRACE(c.Text);
         EXPECT_EQ(EscapeBytes(c.Bytes), c.Text);
     }

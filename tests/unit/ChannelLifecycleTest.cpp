@@ -41,7 +41,8 @@ protected:
         return driver::OpenChannel(&request);
     }
     std::uint32_t Reconfigure(const ReconfigureParams& params) {
-        const DriverRequest request = {&state, DYX_RECONFIGURE_CHANNEL, {0, 0}, const_cast<ReconfigureParams*>(&params)};
+        const DriverRequest request = {
+            &state, DYX_RECONFIGURE_CHANNEL, {0, 0}, const_cast<ReconfigureParams*>(&params)};
         return driver::ReconfigureChannel(&request);
     }
     std::uint32_t Close() {
@@ -65,8 +66,8 @@ TEST_F(ChannelLifecycleTest, OpenStoresSettingsTimeoutAndHandle) {
     EXPECT_EQ(state.PortSettings.OpenFlags, 8);
     EXPECT_EQ(state.PortSettings.SerialParams.Baud, 19200);
     EXPECT_EQ(state.PortSettings.SerialParams.ParityCode, 0);
-    EXPECT_EQ(Fake().CallNames(), (Calls{"CreateFileA", "GetCommState", "SetCommTimeouts", "SetCommState",
-                                         "SetupComm", "GetCommTimeouts", "SetCommTimeouts"}));
+    EXPECT_EQ(Fake().CallNames(), (Calls{"CreateFileA", "GetCommState", "SetCommTimeouts", "SetCommState", "SetupComm",
+                                         "GetCommTimeouts", "SetCommTimeouts"}));
     EXPECT_EQ(Fake().Calls.back(), "SetCommTimeouts(0,0,300,0,0)");
     EXPECT_EQ(Fake().State.fDtrControl, 0u);
     EXPECT_EQ(Fake().State.fRtsControl, 0u);

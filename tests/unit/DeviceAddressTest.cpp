@@ -56,7 +56,12 @@ const AddressCase kAddressCases[] = {
     {"DM$1234", 7, "DM$1234 ", kNoDevice, 1},
     {"RD$00105", 0, "RD$00105", kNoDevice, 1},
     {"{}|~\x7f", 0, "[]\\^_   ", kNoDevice, 1},
-    {"DM$\xe9" "234", 0, "DM$\xe9" "234 ", 20, 1},
+    {"DM$\xe9"
+     "234",
+     0,
+     "DM$\xe9"
+     "234 ",
+     20, 1},
     {"DM$1234X9", 0, "DM$1234X", kNoDevice, 1},
     {"RD$001050", 6, "RD$00105", kNoDevice, 1},
 };

@@ -93,8 +93,8 @@ TEST_F(ReadTransactionTest, EveryRowSendsItsLineAndDecodesItsReply) {
 }
 
 TEST_F(ReadTransactionTest, AddressesWithoutAReadCommandSendNothing) {
-    const std::pair<const char*, std::uint32_t> cases[] = {
-        {"DM$1234", 6}, {"RD$00105", 0}, {"XX$1234", 0}, {"DM$1234", 2}, {"DM$12345678", 0}, {"", 6}};
+    const std::pair<const char*, std::uint32_t> cases[] = {{"DM$1234", 6}, {"RD$00105", 0},    {"XX$1234", 0},
+                                                           {"DM$1234", 2}, {"DM$12345678", 0}, {"", 6}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         SetUp();

@@ -79,7 +79,9 @@ TEST_F(SerialPortTest, OpenFailuresCloseWhatTheyOpened) {
         {"SetCommState",
          serial::kSettingsRefused,
          {"CreateFileA", "GetCommState", "SetCommTimeouts", "SetCommState", "CloseHandle"}},
-        {"SetupComm", serial::kSerialOk, {"CreateFileA", "GetCommState", "SetCommTimeouts", "SetCommState", "SetupComm"}},
+        {"SetupComm",
+         serial::kSerialOk,
+         {"CreateFileA", "GetCommState", "SetCommTimeouts", "SetCommState", "SetupComm"}},
     };
     for (const OpenFailureCase& c : cases) {
         SCOPED_TRACE(c.failingCall);
@@ -159,9 +161,9 @@ TEST_F(SerialPortTest, PurgeDrainsInChunksAndRestoresTheTimeout) {
     OpenChannelPort();
     Fake().Input.push_back(ReadEvent::Bytes(std::string(1000, 'x')));
     EXPECT_EQ(serial::PurgeInput(state.PortHandle), 0u);
-    EXPECT_EQ(Fake().Calls, (Calls{"ClearCommError()", "GetCommTimeouts()", "SetCommTimeouts(0,0,50,0,0)",
-                                   "ReadFile(512)", "ReadFile(512)", "GetCommTimeouts()",
-                                   "SetCommTimeouts(0,0,1000,0,0)"}));
+    EXPECT_EQ(Fake().Calls,
+              (Calls{"ClearCommError()", "GetCommTimeouts()", "SetCommTimeouts(0,0,50,0,0)", "ReadFile(512)",
+                     "ReadFile(512)", "GetCommTimeouts()", "SetCommTimeouts(0,0,1000,0,0)"}));
     EXPECT_TRUE(Fake().Input.empty());
 }
 

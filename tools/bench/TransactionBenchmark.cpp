@@ -120,8 +120,7 @@ struct Figures {
     int Failures;
 };
 
-template <typename Transaction>
-Figures Measure(int count, Transaction transaction) {
+template <typename Transaction> Figures Measure(int count, Transaction transaction) {
     std::vector<double> latencies;
     latencies.reserve(static_cast<std::size_t>(count));
     int failures = 0;
@@ -275,7 +274,8 @@ int main(int argc, char** argv) {
         const double medianMs = Median(times);
         std::printf("Silent controller, read time-out %u ms, 10 reads:\n", kSilentTimeoutTenMs * 10);
         std::printf("  median %.2f ms against six time-outs, %.0f ms: %+.2f %% (target within 2 %%: %s)\n", medianMs,
-                    boundMs, (medianMs / boundMs - 1) * 100, std::abs(medianMs / boundMs - 1) <= 0.02 ? "met" : "NOT met");
+                    boundMs, (medianMs / boundMs - 1) * 100,
+                    std::abs(medianMs / boundMs - 1) <= 0.02 ? "met" : "NOT met");
     }
     return 0;
 }

@@ -19,7 +19,7 @@ constexpr std::uint16_t kUpperHalf[128] = {
     0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
-void AppendUtf8(std::string &text, std::uint16_t codePoint) {
+void AppendUtf8(std::string& text, std::uint16_t codePoint) {
     if (codePoint < 0x800) {
         text += static_cast<char>(0xC0 | (codePoint >> 6));
         text += static_cast<char>(0x80 | (codePoint & 0x3F));

@@ -3,7 +3,7 @@
 
 namespace host {
 
-std::uint32_t DriverChannel::Describe(DriverDescription &description) const {
+std::uint32_t DriverChannel::Describe(DriverDescription& description) const {
     DriverRequest request{};
     request.FunctionCode = DYX_DESCRIBE_DRIVER;
     request.Params = &description;
@@ -15,15 +15,15 @@ void DriverChannel::AllocateState(std::uint32_t stateSize) {
     State = std::make_unique<unsigned char[]>(stateSize);
 }
 
-std::uint32_t DriverChannel::Call(std::uint32_t functionCode, void *params) {
+std::uint32_t DriverChannel::Call(std::uint32_t functionCode, void* params) {
     DriverRequest request{};
-    request.State = reinterpret_cast<ChannelState *>(State.get());
+    request.State = reinterpret_cast<ChannelState*>(State.get());
     request.FunctionCode = functionCode;
     request.Params = params;
     return Entry(&request);
 }
 
-std::uint32_t DriverChannel::Open(const OpenParams &params) {
+std::uint32_t DriverChannel::Open(const OpenParams& params) {
     OpenParams copy = params;
     return Call(DYX_OPEN_CHANNEL, &copy);
 }
@@ -32,14 +32,14 @@ std::uint32_t DriverChannel::OpenLink() {
     return Call(DYX_OPEN_LINK, nullptr);
 }
 
-std::uint32_t DriverChannel::ValidateAddress(const std::string &address, std::uint32_t dataType) {
+std::uint32_t DriverChannel::ValidateAddress(const std::string& address, std::uint32_t dataType) {
     AddressParams params{};
     params.AddressText = address.c_str();
     params.DataType = dataType;
     return Call(DYX_VALIDATE_ADDRESS, &params);
 }
 
-std::uint32_t DriverChannel::Read(const std::string &address, std::uint32_t dataType, std::uint16_t &value) {
+std::uint32_t DriverChannel::Read(const std::string& address, std::uint32_t dataType, std::uint16_t& value) {
     ItemValue item{};
     ItemParams params{};
     params.AddressText = address.c_str();
@@ -50,7 +50,7 @@ std::uint32_t DriverChannel::Read(const std::string &address, std::uint32_t data
     return result;
 }
 
-std::uint32_t DriverChannel::Write(const std::string &address, std::uint32_t dataType, std::uint16_t value) {
+std::uint32_t DriverChannel::Write(const std::string& address, std::uint32_t dataType, std::uint16_t value) {
     ItemValue item{};
     item.Value = value;
     ItemParams params{};

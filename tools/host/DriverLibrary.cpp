@@ -6,7 +6,7 @@ namespace host {
 namespace {
 
 using MessageCountFunction = int (*)();
-using MessageTextFunction = const char *(*)(int);
+using MessageTextFunction = const char* (*)(int);
 
 } // namespace
 
@@ -17,7 +17,7 @@ int DriverLibrary::HostMessageCount() const {
 
 std::string DriverLibrary::HostMessage(int index) const {
     const auto text = reinterpret_cast<MessageTextFunction>(FindSymbol("TarnelMessageText"));
-    const char *message = text != nullptr ? text(index) : nullptr;
+    const char* message = text != nullptr ? text(index) : nullptr;
     return message != nullptr ? message : "";
 }
 

@@ -10,21 +10,19 @@
 
 namespace host {
 
-using DyxEntry = uint32_t(DYX_CALL *)(const DriverRequest *);
+using DyxEntry = uint32_t(DYX_CALL*)(const DriverRequest*);
 
 class DriverLibrary {
 public:
     DriverLibrary() = default;
-    DriverLibrary(const DriverLibrary &) = delete;
-    DriverLibrary &operator=(const DriverLibrary &) = delete;
+    DriverLibrary(const DriverLibrary&) = delete;
+    DriverLibrary& operator=(const DriverLibrary&) = delete;
     ~DriverLibrary();
 
     // Loads the library at `path` and finds DyxMain. Returns false with the loader's reason in `error`.
-    bool Load(const std::string &path, std::string &error);
+    bool Load(const std::string& path, std::string& error);
 
-    DyxEntry Entry() const {
-        return EntryPoint;
-    }
+    DyxEntry Entry() const { return EntryPoint; }
 
     // How many messages the host runtime's stand-in library has recorded (the driver reports a port
     // it cannot open there); 0 when no such library is loaded.
@@ -33,9 +31,9 @@ public:
     std::string HostMessage(int index) const;
 
 private:
-    void *FindSymbol(const char *name) const;
+    void* FindSymbol(const char* name) const;
 
-    void *Handle = nullptr;
+    void* Handle = nullptr;
     DyxEntry EntryPoint = nullptr;
 };
 

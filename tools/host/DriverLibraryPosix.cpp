@@ -8,9 +8,9 @@
 namespace host {
 namespace {
 
-constexpr const char *kLibraryFileName = "DYXWNKV.so";
+constexpr const char* kLibraryFileName = "DYXWNKV.so";
 
-[[maybe_unused]] bool FileExists(const std::string &path) {
+[[maybe_unused]] bool FileExists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
 }
@@ -23,12 +23,12 @@ DriverLibrary::~DriverLibrary() {
     }
 }
 
-bool DriverLibrary::Load(const std::string &path, std::string &error) {
+bool DriverLibrary::Load(const std::string& path, std::string& error) {
     // RTLD_GLOBAL puts the host runtime's library, which the driver links against, in the global
     // scope too, where the recorded messages are looked up.
     Handle = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (Handle == nullptr) {
-        const char *reason = dlerror();
+        const char* reason = dlerror();
         error = reason != nullptr ? reason : "cannot load " + path;
         return false;
     }
@@ -40,8 +40,8 @@ bool DriverLibrary::Load(const std::string &path, std::string &error) {
     return true;
 }
 
-void *DriverLibrary::FindSymbol(const char *name) const {
-    void *symbol = Handle != nullptr ? dlsym(Handle, name) : nullptr;
+void* DriverLibrary::FindSymbol(const char* name) const {
+    void* symbol = Handle != nullptr ? dlsym(Handle, name) : nullptr;
     return symbol != nullptr ? symbol : dlsym(RTLD_DEFAULT, name);
 }
 

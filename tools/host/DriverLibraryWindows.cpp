@@ -6,8 +6,8 @@
 namespace host {
 namespace {
 
-constexpr const char *kLibraryFileName = "DYXWNKV.dll";
-constexpr const char *kHostLibraryName = "TARNEL.DLL";
+constexpr const char* kLibraryFileName = "DYXWNKV.dll";
+constexpr const char* kHostLibraryName = "TARNEL.DLL";
 
 } // namespace
 
@@ -17,7 +17,7 @@ DriverLibrary::~DriverLibrary() {
     }
 }
 
-bool DriverLibrary::Load(const std::string &path, std::string &error) {
+bool DriverLibrary::Load(const std::string& path, std::string& error) {
     Handle = LoadLibraryA(path.c_str());
     if (Handle == nullptr) {
         error = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
@@ -34,10 +34,11 @@ bool DriverLibrary::Load(const std::string &path, std::string &error) {
 }
 
 // The recording functions live in the host library the driver imports, loaded with it.
-void *DriverLibrary::FindSymbol(const char *name) const {
+void* DriverLibrary::FindSymbol(const char* name) const {
     HMODULE hostLibrary = GetModuleHandleA(kHostLibraryName);
-    return hostLibrary != nullptr ? reinterpret_cast<void *>(reinterpret_cast<void (*)()>(GetProcAddress(hostLibrary, name)))
-                                  : nullptr;
+    return hostLibrary != nullptr
+               ? reinterpret_cast<void*>(reinterpret_cast<void (*)()>(GetProcAddress(hostLibrary, name)))
+               : nullptr;
 }
 
 std::string DefaultLibraryPath() {

@@ -25,8 +25,8 @@ std::string DataTypeName(std::uint32_t dataType) {
     }
 }
 
-void PrintDescription(const DriverDescription &description, std::ostream &out) {
-    const SerialParams &defaults = description.DefaultSerialParams;
+void PrintDescription(const DriverDescription& description, std::ostream& out) {
+    const SerialParams& defaults = description.DefaultSerialParams;
     out << "Driver name: " << (description.DriverName != nullptr ? description.DriverName : "(none)") << "\n";
     const std::string banner = CodePage437ToUtf8(description.Banner != nullptr ? description.Banner : "");
     out << "Banner:" << banner << (banner.empty() || banner.back() != '\n' ? "\n" : "");
@@ -39,9 +39,9 @@ void PrintDescription(const DriverDescription &description, std::ostream &out) {
         << " (first, fifth, last)\n";
 }
 
-int CheckAddresses(const HostOptions &options, DriverChannel &channel, std::ostream &out) {
+int CheckAddresses(const HostOptions& options, DriverChannel& channel, std::ostream& out) {
     int status = 0;
-    for (const std::string &address : options.Addresses) {
+    for (const std::string& address : options.Addresses) {
         const std::uint32_t dataType = DataTypeFor(options, address);
         const ResultWords words = WordsForResult(channel.ValidateAddress(address, dataType));
         out << address << " as " << DataTypeName(dataType) << ": " << words.Words << "\n";
@@ -51,13 +51,13 @@ int CheckAddresses(const HostOptions &options, DriverChannel &channel, std::ostr
 }
 
 // "DM$0100 = 1234" for a value read, "DM$0100: <words>" for any other result.
-std::string ReadOutcome(const std::string &address, const ResultWords &words, std::uint16_t value) {
+std::string ReadOutcome(const std::string& address, const ResultWords& words, std::uint16_t value) {
     return words.Result == DYX_DONE ? address + " = " + std::to_string(value) : address + ": " + words.Words;
 }
 
-int ReadAddresses(const HostOptions &options, DriverChannel &channel, std::ostream &out) {
+int ReadAddresses(const HostOptions& options, DriverChannel& channel, std::ostream& out) {
     int status = 0;
-    for (const std::string &address : options.Addresses) {
+    for (const std::string& address : options.Addresses) {
         std::uint16_t value = 0;
         const ResultWords words = WordsForResult(channel.Read(address, DataTypeFor(options, address), value));
         out << ReadOutcome(address, words, value) << "\n";
@@ -66,8 +66,8 @@ int ReadAddresses(const HostOptions &options, DriverChannel &channel, std::ostre
     return status;
 }
 
-int WriteAddress(const HostOptions &options, DriverChannel &channel, std::ostream &out) {
-    const std::string &address = options.Addresses.front();
+int WriteAddress(const HostOptions& options, DriverChannel& channel, std::ostream& out) {
+    const std::string& address = options.Addresses.front();
     const ResultWords words = WordsForResult(channel.Write(address, DataTypeFor(options, address), options.Value));
     out << address << " <- " << options.Value << ": " << words.Words << "\n";
     return words.ExitStatus;
@@ -83,7 +83,7 @@ std::string Elapsed(std::chrono::steady_clock::time_point start) {
 // Polls until --count polls are done or a stop is asked for. The wait between polls is the wait for
 // the stop, so a stop asked for during a transaction ends the watch right after it, with the channel
 // closed properly.
-int WatchAddresses(const HostOptions &options, DriverChannel &channel, std::ostream &out) {
+int WatchAddresses(const HostOptions& options, DriverChannel& channel, std::ostream& out) {
     StopRequest stopRequest;
 
     struct Seen {
@@ -98,7 +98,7 @@ int WatchAddresses(const HostOptions &options, DriverChannel &channel, std::ostr
     while (!stopped) {
         status = 0;
         for (std::size_t i = 0; i < options.Addresses.size(); ++i) {
-            const std::string &address = options.Addresses[i];
+            const std::string& address = options.Addresses[i];
             std::uint16_t value = 0;
             const std::uint32_t result = channel.Read(address, DataTypeFor(options, address), value);
             const ResultWords words = WordsForResult(result);
@@ -124,7 +124,7 @@ int WatchAddresses(const HostOptions &options, DriverChannel &channel, std::ostr
     return status;
 }
 
-SerialParams LineSettings(const HostOptions &options, const SerialParams &defaults) {
+SerialParams LineSettings(const HostOptions& options, const SerialParams& defaults) {
     SerialParams params = defaults;
     params.Baud = options.Baud.value_or(defaults.Baud);
     params.DataBits = options.DataBits.value_or(defaults.DataBits);
@@ -133,8 +133,8 @@ SerialParams LineSettings(const HostOptions &options, const SerialParams &defaul
     return params;
 }
 
-int RunOnPort(const HostOptions &options, const std::string &portName, const DriverDescription &description,
-              const DriverLibrary &library, DriverChannel &channel, std::ostream &out, std::ostream &err) {
+int RunOnPort(const HostOptions& options, const std::string& portName, const DriverDescription& description,
+              const DriverLibrary& library, DriverChannel& channel, std::ostream& out, std::ostream& err) {
     OpenParams open{};
     portName.copy(open.PortName, sizeof open.PortName - 1);
     open.PortEnabled = 1;
@@ -170,7 +170,7 @@ int RunOnPort(const HostOptions &options, const std::string &portName, const Dri
 
 } // namespace
 
-int RunHost(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
+int RunHost(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     HostOptions options;
     std::string error;
     if (!ParseHostOptions(arguments, options, error)) {

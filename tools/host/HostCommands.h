@@ -11,7 +11,7 @@ namespace host {
 // Runs dyx_host with `arguments` (without the program name), printing results to `out` and
 // problems to `err`. Returns the exit status: 0 done, 1 refused, 2 communication failure, 64 usage
 // error, 69 library not loadable, 70 a result the driver does not define.
-int RunHost(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+int RunHost(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 } // namespace host
 

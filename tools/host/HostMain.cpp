@@ -5,6 +5,6 @@
 
 #include "HostCommands.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     return host::RunHost(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

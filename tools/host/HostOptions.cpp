@@ -32,7 +32,7 @@ constexpr CommandShape kCommands[] = {
     {"watch", HostCommand::Watch, 1, kAnyNumber, true},
 };
 
-bool ParseNumber(const std::string &text, std::uint64_t largest, std::uint64_t &value) {
+bool ParseNumber(const std::string& text, std::uint64_t largest, std::uint64_t& value) {
     std::uint64_t base = 10;
     std::string_view digits = text;
     if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
@@ -60,7 +60,7 @@ bool ParseNumber(const std::string &text, std::uint64_t largest, std::uint64_t &
 }
 
 template <typename Number>
-bool ParseInto(const std::string &text, std::uint64_t smallest, std::uint64_t largest, Number &target) {
+bool ParseInto(const std::string& text, std::uint64_t smallest, std::uint64_t largest, Number& target) {
     std::uint64_t value = 0;
     if (!ParseNumber(text, largest, value) || value < smallest) {
         return false;
@@ -70,7 +70,7 @@ bool ParseInto(const std::string &text, std::uint64_t smallest, std::uint64_t la
 }
 
 template <typename Number>
-bool ParseInto(const std::string &text, std::uint64_t smallest, std::uint64_t largest, std::optional<Number> &target) {
+bool ParseInto(const std::string& text, std::uint64_t smallest, std::uint64_t largest, std::optional<Number>& target) {
     Number value{};
     if (!ParseInto(text, smallest, largest, value)) {
         return false;
@@ -79,7 +79,7 @@ bool ParseInto(const std::string &text, std::uint64_t smallest, std::uint64_t la
     return true;
 }
 
-bool ParseDataType(const std::string &text, std::optional<std::uint32_t> &dataType) {
+bool ParseDataType(const std::string& text, std::optional<std::uint32_t>& dataType) {
     if (text == "word") {
         dataType = kWordType;
         return true;
@@ -92,7 +92,7 @@ bool ParseDataType(const std::string &text, std::optional<std::uint32_t> &dataTy
 }
 
 // Applies one option that takes a value; an empty result means it was accepted.
-std::string ApplyOption(const std::string &option, const std::string &value, HostOptions &options) {
+std::string ApplyOption(const std::string& option, const std::string& value, HostOptions& options) {
     std::uint16_t code = 0;
     if (option == "--library") {
         options.LibraryPath = value;
@@ -140,10 +140,10 @@ std::string ApplyOption(const std::string &option, const std::string &value, Hos
 
 } // namespace
 
-bool ParseHostOptions(const std::vector<std::string> &arguments, HostOptions &options, std::string &error) {
+bool ParseHostOptions(const std::vector<std::string>& arguments, HostOptions& options, std::string& error) {
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string &argument = arguments[i];
+        const std::string& argument = arguments[i];
         if (argument == "--help" || argument == "-h") {
             options.ShowHelp = true;
             return true;
@@ -165,8 +165,8 @@ bool ParseHostOptions(const std::vector<std::string> &arguments, HostOptions &op
         error = "no command given (describe, check, read, write or watch)";
         return false;
     }
-    const CommandShape *shape = nullptr;
-    for (const CommandShape &candidate : kCommands) {
+    const CommandShape* shape = nullptr;
+    for (const CommandShape& candidate : kCommands) {
         if (candidate.Name == positional.front()) {
             shape = &candidate;
         }
@@ -196,14 +196,14 @@ bool ParseHostOptions(const std::vector<std::string> &arguments, HostOptions &op
     return true;
 }
 
-std::uint32_t DataTypeFor(const HostOptions &options, const std::string &address) {
+std::uint32_t DataTypeFor(const HostOptions& options, const std::string& address) {
     if (options.DataType) {
         return *options.DataType;
     }
     return address.size() == kBitAddressLength ? kBitType : kWordType;
 }
 
-bool PortNameFor(const std::string &port, std::string &portName, std::string &error) {
+bool PortNameFor(const std::string& port, std::string& portName, std::string& error) {
     if (port.size() <= kPortNameCapacity) {
         portName = port;
         return true;
@@ -221,7 +221,7 @@ bool PortNameFor(const std::string &port, std::string &portName, std::string &er
     return false;
 }
 
-std::uint32_t ReadTimeoutTenMs(const HostOptions &options) {
+std::uint32_t ReadTimeoutTenMs(const HostOptions& options) {
     if (!options.TimeoutMs) {
         return 0;
     }

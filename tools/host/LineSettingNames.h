@@ -20,8 +20,8 @@ extern const std::array<SettingName, 3> kStopBitsNames;
 
 // Finds `name` in a table; false when it is not there.
 template <std::size_t N>
-bool CodeForName(const std::array<SettingName, N> &table, std::string_view name, std::uint16_t &code) {
-    for (const SettingName &row : table) {
+bool CodeForName(const std::array<SettingName, N>& table, std::string_view name, std::uint16_t& code) {
+    for (const SettingName& row : table) {
         if (row.Name == name) {
             code = row.Code;
             return true;
@@ -31,8 +31,8 @@ bool CodeForName(const std::array<SettingName, N> &table, std::string_view name,
 }
 
 // The name of `code` in a table, or "?" for a code it does not have.
-template <std::size_t N> std::string_view NameForCode(const std::array<SettingName, N> &table, std::uint16_t code) {
-    for (const SettingName &row : table) {
+template <std::size_t N> std::string_view NameForCode(const std::array<SettingName, N>& table, std::uint16_t code) {
+    for (const SettingName& row : table) {
         if (row.Code == code) {
             return row.Name;
         }

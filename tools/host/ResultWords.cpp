@@ -15,7 +15,7 @@ const std::array<ResultWords, 3> kResultWords = {{
 }};
 
 ResultWords WordsForResult(std::uint32_t result) {
-    for (const ResultWords &row : kResultWords) {
+    for (const ResultWords& row : kResultWords) {
         if (row.Result == result) {
             return row;
         }

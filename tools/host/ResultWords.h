@@ -13,7 +13,7 @@ constexpr int kExitLibraryUnavailable = 69;
 
 struct ResultWords {
     std::uint32_t Result;
-    const char *Words;
+    const char* Words;
     int ExitStatus;
 };
 

@@ -11,8 +11,8 @@ namespace host {
 class StopRequest {
 public:
     StopRequest();
-    StopRequest(const StopRequest &) = delete;
-    StopRequest &operator=(const StopRequest &) = delete;
+    StopRequest(const StopRequest&) = delete;
+    StopRequest& operator=(const StopRequest&) = delete;
     ~StopRequest();
 
     // Waits up to waitMs; true as soon as a stop has been asked for (also before the call).

@@ -68,14 +68,14 @@ std::string FiveDigits(unsigned value) {
     return text;
 }
 
-std::string ContactReply(const ContactDevice &device) {
+std::string ContactReply(const ContactDevice& device) {
     char text[32];
     std::snprintf(text, sizeof text, "%c,%05u,%05u", device.Contact ? '1' : '0', static_cast<unsigned>(device.Current),
                   static_cast<unsigned>(device.Preset));
     return text;
 }
 
-bool ParseDigits(std::string_view text, unsigned digitCount, unsigned &number) {
+bool ParseDigits(std::string_view text, unsigned digitCount, unsigned& number) {
     if (text.size() != digitCount) {
         return false;
     }
@@ -89,8 +89,8 @@ bool ParseDigits(std::string_view text, unsigned digitCount, unsigned &number) {
     return true;
 }
 
-bool ParseOperand(std::string_view text, Operand &operand) {
-    for (const OperandShape &shape : kOperandShapes) {
+bool ParseOperand(std::string_view text, Operand& operand) {
+    for (const OperandShape& shape : kOperandShapes) {
         if (text.substr(0, shape.Prefix.size()) != shape.Prefix) {
             continue;
         }
@@ -104,7 +104,7 @@ bool ParseOperand(std::string_view text, Operand &operand) {
 }
 
 bool FamilyAccepts(DeviceFamily family, Verb verb) {
-    for (const FamilyVerbs &row : kFamilyVerbs) {
+    for (const FamilyVerbs& row : kFamilyVerbs) {
         if (row.Family != family) {
             continue;
         }
@@ -119,7 +119,7 @@ bool FamilyAccepts(DeviceFamily family, Verb verb) {
     return false;
 }
 
-ContactDevice *FindContactDevice(ControllerMemory &memory, const Operand &operand) {
+ContactDevice* FindContactDevice(ControllerMemory& memory, const Operand& operand) {
     switch (operand.Family) {
     case DeviceFamily::Timer: return &memory.Timers[operand.Number];
     case DeviceFamily::Counter: return &memory.Counters[operand.Number];
@@ -129,7 +129,7 @@ ContactDevice *FindContactDevice(ControllerMemory &memory, const Operand &operan
     }
 }
 
-std::string TrimmerReply(const ControllerMemory &memory) {
+std::string TrimmerReply(const ControllerMemory& memory) {
     std::string reply;
     for (unsigned i = 0; i < kTrimmers; ++i) {
         if (i != 0) {
@@ -140,9 +140,9 @@ std::string TrimmerReply(const ControllerMemory &memory) {
     return reply;
 }
 
-std::string Execute(ControllerMemory &memory, Verb verb, const Operand &operand, unsigned value) {
+std::string Execute(ControllerMemory& memory, Verb verb, const Operand& operand, unsigned value) {
     const auto word = static_cast<std::uint16_t>(value);
-    if (ContactDevice *device = FindContactDevice(memory, operand)) {
+    if (ContactDevice* device = FindContactDevice(memory, operand)) {
         switch (verb) {
         case Verb::Read: return ContactReply(*device);
         case Verb::WriteCurrent: device->Current = word; break;
@@ -181,38 +181,38 @@ std::string Execute(ControllerMemory &memory, Verb verb, const Operand &operand,
 
 struct FixedCommand {
     std::string_view Text;
-    std::string (*Answer)(ControllerMemory &);
+    std::string (*Answer)(ControllerMemory&);
 };
 
 const FixedCommand kFixedCommands[] = {
-    {"CR", [](ControllerMemory &) { return std::string("CC"); }},
-    {"?M", [](ControllerMemory &m) { return std::string(m.Mode != 0 ? "1" : "0"); }},
+    {"CR", [](ControllerMemory&) { return std::string("CC"); }},
+    {"?M", [](ControllerMemory& m) { return std::string(m.Mode != 0 ? "1" : "0"); }},
     {"M0",
-     [](ControllerMemory &m) {
+     [](ControllerMemory& m) {
          m.Mode = 0;
          return std::string(kReplyOk);
      }},
     {"M1",
-     [](ControllerMemory &m) {
+     [](ControllerMemory& m) {
          m.Mode = 1;
          return std::string(kReplyOk);
      }},
-    {"?E", [](ControllerMemory &m) { return "0" + std::to_string(m.ErrorCode); }},
+    {"?E", [](ControllerMemory& m) { return "0" + std::to_string(m.ErrorCode); }},
     {"ER",
-     [](ControllerMemory &m) {
+     [](ControllerMemory& m) {
          m.ErrorCode = 0;
          return std::string(kReplyOk);
      }},
     {"?K",
-     [](ControllerMemory &m) {
+     [](ControllerMemory& m) {
          char text[8];
          std::snprintf(text, sizeof text, "00%02u", static_cast<unsigned>(m.ModelCode));
          return std::string(text);
      }},
 };
 
-const VerbShape *FindVerb(std::string_view text) {
-    for (const VerbShape &verb : kVerbs) {
+const VerbShape* FindVerb(std::string_view text) {
+    for (const VerbShape& verb : kVerbs) {
         if (verb.Text == text) {
             return &verb;
         }
@@ -222,8 +222,8 @@ const VerbShape *FindVerb(std::string_view text) {
 
 } // namespace
 
-std::string AnswerCommand(ControllerMemory &memory, std::string_view command) {
-    for (const FixedCommand &fixed : kFixedCommands) {
+std::string AnswerCommand(ControllerMemory& memory, std::string_view command) {
+    for (const FixedCommand& fixed : kFixedCommands) {
         if (command == fixed.Text) {
             return fixed.Answer(memory);
         }
@@ -231,7 +231,7 @@ std::string AnswerCommand(ControllerMemory &memory, std::string_view command) {
     if (command.size() < 4 || command[2] != ' ') {
         return std::string(kReplyCommandError);
     }
-    const VerbShape *verb = FindVerb(command.substr(0, 2));
+    const VerbShape* verb = FindVerb(command.substr(0, 2));
     if (verb == nullptr) {
         return std::string(kReplyCommandError);
     }

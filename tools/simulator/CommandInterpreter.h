@@ -19,7 +19,7 @@ inline constexpr std::string_view kReplyRangeError = "E1";
 
 // Executes `command` (the line without its CR) against `memory` and returns the reply text without
 // its CR LF. Every command gets a reply: data, "OK", "CC" for the link request, or an error reply.
-std::string AnswerCommand(ControllerMemory &memory, std::string_view command);
+std::string AnswerCommand(ControllerMemory& memory, std::string_view command);
 
 } // namespace simulator
 

@@ -19,11 +19,11 @@ bool FaultPlan::Applies(FaultKind kind, std::uint32_t commandNumber) const {
     if (commandNumber <= FaultsAfter) {
         return false;
     }
-    const FaultWindow &window = Window(kind);
+    const FaultWindow& window = Window(kind);
     return window.Always || commandNumber - FaultsAfter <= window.FirstCommands;
 }
 
-ShapedReply ShapeReply(const FaultPlan &plan, std::uint32_t commandNumber, std::string_view replyText) {
+ShapedReply ShapeReply(const FaultPlan& plan, std::uint32_t commandNumber, std::string_view replyText) {
     const auto applies = [&](FaultKind kind) { return plan.Applies(kind, commandNumber); };
     std::string text(replyText);
     if (applies(FaultKind::WrongLength) && !text.empty()) {

@@ -51,12 +51,8 @@ struct FaultPlan {
     std::uint32_t HangUpAt = 0;
     std::uint32_t PieceGapMs = 50;
 
-    FaultWindow &Window(FaultKind kind) {
-        return Windows[static_cast<std::size_t>(kind)];
-    }
-    const FaultWindow &Window(FaultKind kind) const {
-        return Windows[static_cast<std::size_t>(kind)];
-    }
+    FaultWindow& Window(FaultKind kind) { return Windows[static_cast<std::size_t>(kind)]; }
+    const FaultWindow& Window(FaultKind kind) const { return Windows[static_cast<std::size_t>(kind)]; }
 
     // True when `kind` applies to command number `commandNumber` (1-based, counting every line received).
     bool Applies(FaultKind kind, std::uint32_t commandNumber) const;
@@ -69,7 +65,7 @@ struct ShapedReply {
 
 // The bytes sent for the reply text `replyText` to command `commandNumber`: the text and CR LF,
 // changed by every fault of `plan` that applies to it. Silent and hang-up are the caller's.
-ShapedReply ShapeReply(const FaultPlan &plan, std::uint32_t commandNumber, std::string_view replyText);
+ShapedReply ShapeReply(const FaultPlan& plan, std::uint32_t commandNumber, std::string_view replyText);
 
 } // namespace simulator
 

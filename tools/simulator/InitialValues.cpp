@@ -5,7 +5,7 @@
 
 namespace simulator {
 
-const char *const kAssignmentHelp =
+const char* const kAssignmentHelp =
     "  Items (case-insensitive): DMnnnn (0-9999), TMnn (0-99), a 5-digit relay such as 00105\n"
     "  (channel 000-999, bit 00-15; value 0 or 1), Tnnn and Cnnn (0-999), CTHn and CTCn (0-9),\n"
     "  each of those four with .current (the default), .preset or .contact (0 or 1),\n"
@@ -64,7 +64,7 @@ constexpr FieldName kFieldNames[] = {
     {".CONTACT", Field::Contact},
 };
 
-bool ParseNumber(std::string_view text, unsigned maxDigits, unsigned long &number) {
+bool ParseNumber(std::string_view text, unsigned maxDigits, unsigned long& number) {
     if (text.empty() || text.size() > maxDigits) {
         return false;
     }
@@ -80,7 +80,7 @@ bool ParseNumber(std::string_view text, unsigned maxDigits, unsigned long &numbe
 
 std::string UpperCase(std::string_view text) {
     std::string upper(text);
-    for (char &c : upper) {
+    for (char& c : upper) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
@@ -97,7 +97,7 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-ContactDevice &ContactDeviceOf(ControllerMemory &memory, Target item, unsigned number) {
+ContactDevice& ContactDeviceOf(ControllerMemory& memory, Target item, unsigned number) {
     switch (item) {
     case Target::Timer: return memory.Timers[number];
     case Target::Counter: return memory.Counters[number];
@@ -106,7 +106,7 @@ ContactDevice &ContactDeviceOf(ControllerMemory &memory, Target item, unsigned n
     }
 }
 
-void Store(ControllerMemory &memory, Target item, Field field, unsigned number, unsigned value) {
+void Store(ControllerMemory& memory, Target item, Field field, unsigned number, unsigned value) {
     const auto word = static_cast<std::uint16_t>(value);
     switch (item) {
     case Target::DataMemory: memory.DataMemory[number] = word; return;
@@ -121,7 +121,7 @@ void Store(ControllerMemory &memory, Target item, Field field, unsigned number, 
     case Target::HighSpeedCounter:
     case Target::Comparator: break;
     }
-    ContactDevice &device = ContactDeviceOf(memory, item, number);
+    ContactDevice& device = ContactDeviceOf(memory, item, number);
     if (field == Field::Current) {
         device.Current = word;
     } else if (field == Field::Preset) {
@@ -133,7 +133,7 @@ void Store(ControllerMemory &memory, Target item, Field field, unsigned number, 
 
 } // namespace
 
-bool ApplyAssignment(ControllerMemory &memory, std::string_view assignment, std::string &error) {
+bool ApplyAssignment(ControllerMemory& memory, std::string_view assignment, std::string& error) {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string_view::npos) {
         error = "\"" + std::string(assignment) + "\" is not of the form ITEM=VALUE";
@@ -145,7 +145,7 @@ bool ApplyAssignment(ControllerMemory &memory, std::string_view assignment, std:
 
     Field field = Field::Current;
     bool fieldGiven = false;
-    for (const FieldName &fieldName : kFieldNames) {
+    for (const FieldName& fieldName : kFieldNames) {
         if (name.size() > fieldName.Suffix.size() &&
             std::string_view(name).substr(name.size() - fieldName.Suffix.size()) == fieldName.Suffix) {
             field = fieldName.Which;
@@ -155,7 +155,7 @@ bool ApplyAssignment(ControllerMemory &memory, std::string_view assignment, std:
         }
     }
 
-    for (const ItemShape &shape : kItemShapes) {
+    for (const ItemShape& shape : kItemShapes) {
         if (std::string_view(name).substr(0, shape.Prefix.size()) != shape.Prefix) {
             continue;
         }
@@ -190,7 +190,7 @@ bool ApplyAssignment(ControllerMemory &memory, std::string_view assignment, std:
     return false;
 }
 
-bool ApplyAssignmentFile(ControllerMemory &memory, const std::string &path, std::string &error) {
+bool ApplyAssignmentFile(ControllerMemory& memory, const std::string& path, std::string& error) {
     std::ifstream file(path);
     if (!file) {
         error = "cannot read " + path;

@@ -14,14 +14,14 @@ namespace simulator {
 // (current value), "CTC3.contact=1", "AT2=300", "MODE=1", "ERROR=3" or "MODEL=50". Item names are
 // case-insensitive. Returns false with a reason in `error` and changes nothing when the item is
 // unknown, its number is out of range, or the value does not fit the item.
-bool ApplyAssignment(ControllerMemory &memory, std::string_view assignment, std::string &error);
+bool ApplyAssignment(ControllerMemory& memory, std::string_view assignment, std::string& error);
 
 // Applies every assignment in the file at `path`, one per line; blank lines and lines whose first
 // non-blank character is '#' are skipped. Stops at the first bad line and names it in `error`.
-bool ApplyAssignmentFile(ControllerMemory &memory, const std::string &path, std::string &error);
+bool ApplyAssignmentFile(ControllerMemory& memory, const std::string& path, std::string& error);
 
 // The help text describing the item names, for --help.
-extern const char *const kAssignmentHelp;
+extern const char* const kAssignmentHelp;
 
 } // namespace simulator
 

@@ -41,7 +41,7 @@ using Outcome = std::optional<ServeEnd>;
 
 class Server {
 public:
-    Server(PseudoTerminal &terminal, ControllerMemory &memory, const ServeSettings &settings, Transcript &transcript,
+    Server(PseudoTerminal& terminal, ControllerMemory& memory, const ServeSettings& settings, Transcript& transcript,
            int stopFd)
         : Terminal(terminal), Memory(memory), Settings(settings), Log(transcript), StopFd(stopFd) {
         if (settings.Baud != 0) {
@@ -116,7 +116,7 @@ private:
 
     std::string AppliedFaults(std::uint32_t commandNumber) const {
         std::string names;
-        for (const FaultOption &fault : kFaultOptions) {
+        for (const FaultOption& fault : kFaultOptions) {
             if (fault.Kind != FaultKind::Silent && Settings.Faults.Applies(fault.Kind, commandNumber)) {
                 names += names.empty() ? "faults: " : ",";
                 names += fault.Name;
@@ -169,7 +169,7 @@ private:
         }
     }
 
-    Outcome Send(const ShapedReply &shaped) {
+    Outcome Send(const ShapedReply& shaped) {
         const bool paced = CharacterTime != Clock::duration::zero();
         if (!paced && !shaped.InPieces) {
             return WriteAll(shaped.Bytes);
@@ -242,10 +242,10 @@ private:
         }
     }
 
-    PseudoTerminal &Terminal;
-    ControllerMemory &Memory;
-    const ServeSettings &Settings;
-    Transcript &Log;
+    PseudoTerminal& Terminal;
+    ControllerMemory& Memory;
+    const ServeSettings& Settings;
+    Transcript& Log;
     const int StopFd;
     Clock::duration CharacterTime = Clock::duration::zero();
     Clock::time_point InboundFree{};
@@ -257,8 +257,8 @@ private:
 
 } // namespace
 
-ServeEnd ServeLine(PseudoTerminal &terminal, ControllerMemory &memory, const ServeSettings &settings,
-                   Transcript &transcript, int stopFd) {
+ServeEnd ServeLine(PseudoTerminal& terminal, ControllerMemory& memory, const ServeSettings& settings,
+                   Transcript& transcript, int stopFd) {
     Server server(terminal, memory, settings, transcript, stopFd);
     return server.Run();
 }

@@ -26,8 +26,8 @@ enum class ServeEnd {
 
 // Serves until a byte can be read from `stopFd` (the signal handler's pipe), the hang-up fault
 // fires, or the master fails. Blocks in poll while idle; never spins.
-ServeEnd ServeLine(PseudoTerminal &terminal, ControllerMemory &memory, const ServeSettings &settings,
-                   Transcript &transcript, int stopFd);
+ServeEnd ServeLine(PseudoTerminal& terminal, ControllerMemory& memory, const ServeSettings& settings,
+                   Transcript& transcript, int stopFd);
 
 } // namespace simulator
 

@@ -26,7 +26,7 @@ bool MakeRaw(int fd) {
     return tcsetattr(fd, TCSANOW, &settings) == 0;
 }
 
-std::string SystemError(const char *what) {
+std::string SystemError(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
@@ -39,7 +39,7 @@ PseudoTerminal::~PseudoTerminal() {
     }
 }
 
-bool PseudoTerminal::Open(std::string &error) {
+bool PseudoTerminal::Open(std::string& error) {
     Master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (Master < 0) {
         error = SystemError("posix_openpt");

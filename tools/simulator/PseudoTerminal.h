@@ -9,21 +9,17 @@ namespace simulator {
 class PseudoTerminal {
 public:
     PseudoTerminal() = default;
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
     ~PseudoTerminal();
 
     // Opens a pair with both sides in raw mode and the master non-blocking. The simulator keeps a
     // descriptor of the slave open for its whole life, so a host may close and reopen the device
     // any number of times without the master seeing a hang-up. Returns false with `error` set.
-    bool Open(std::string &error);
+    bool Open(std::string& error);
 
-    int MasterFd() const {
-        return Master;
-    }
-    const std::string &DevicePath() const {
-        return Device;
-    }
+    int MasterFd() const { return Master; }
+    const std::string& DevicePath() const { return Device; }
 
     // Bytes sent by the simulator that the host has not read yet.
     int PendingForHost() const;

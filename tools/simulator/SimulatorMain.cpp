@@ -31,7 +31,7 @@ void OnStopSignal(int) {
     static_cast<void>(ignored);
 }
 
-bool InstallStopSignals(int &stopReadFd) {
+bool InstallStopSignals(int& stopReadFd) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
         return false;
@@ -51,7 +51,7 @@ bool InstallStopSignals(int &stopReadFd) {
 }
 
 // Replaces an old symbolic link at `linkPath`, but never another kind of file.
-bool MakeLink(const std::string &devicePath, const std::string &linkPath, std::string &error) {
+bool MakeLink(const std::string& devicePath, const std::string& linkPath, std::string& error) {
     struct stat existing {};
     if (lstat(linkPath.c_str(), &existing) == 0) {
         if (!S_ISLNK(existing.st_mode)) {
@@ -68,7 +68,7 @@ bool MakeLink(const std::string &devicePath, const std::string &linkPath, std::s
 }
 
 // Removes the link only while it still points at our device: another simulator may have taken it over.
-void RemoveLink(const std::string &devicePath, const std::string &linkPath) {
+void RemoveLink(const std::string& devicePath, const std::string& linkPath) {
     char target[256];
     const ssize_t length = readlink(linkPath.c_str(), target, sizeof target - 1);
     if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == devicePath) {
@@ -78,7 +78,7 @@ void RemoveLink(const std::string &devicePath, const std::string &linkPath) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     auto options = std::make_unique<simulator::SimulatorOptions>();
     std::string error;
     if (!simulator::ParseSimulatorOptions(std::vector<std::string>(argv + 1, argv + argc), *options, error)) {

@@ -10,7 +10,7 @@ constexpr std::uint32_t kLargestBaud = 4000000;
 constexpr std::uint32_t kLargestDelayMs = 600000;
 constexpr std::uint32_t kLargestCount = 1000000000;
 
-bool ParseCount(const std::string &text, std::uint32_t largest, std::uint32_t &value) {
+bool ParseCount(const std::string& text, std::uint32_t largest, std::uint32_t& value) {
     if (text.empty() || text.size() > 10) {
         return false;
     }
@@ -28,11 +28,11 @@ bool ParseCount(const std::string &text, std::uint32_t largest, std::uint32_t &v
     return true;
 }
 
-constexpr const char *kValueOptions[] = {"--link",         "--log",        "--reply-delay", "--baud", "--piece-gap",
+constexpr const char* kValueOptions[] = {"--link",         "--log",        "--reply-delay", "--baud", "--piece-gap",
                                          "--faults-after", "--hang-up-at", "--set",         "--init"};
 
-const FaultOption *FindFault(const std::string &name) {
-    for (const FaultOption &fault : kFaultOptions) {
+const FaultOption* FindFault(const std::string& name) {
+    for (const FaultOption& fault : kFaultOptions) {
         if (name == fault.Name) {
             return &fault;
         }
@@ -42,9 +42,9 @@ const FaultOption *FindFault(const std::string &name) {
 
 } // namespace
 
-bool ParseSimulatorOptions(const std::vector<std::string> &arguments, SimulatorOptions &options, std::string &error) {
+bool ParseSimulatorOptions(const std::vector<std::string>& arguments, SimulatorOptions& options, std::string& error) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string &option = arguments[i];
+        const std::string& option = arguments[i];
         if (option == "--help" || option == "-h") {
             options.ShowHelp = true;
             continue;
@@ -52,7 +52,7 @@ bool ParseSimulatorOptions(const std::vector<std::string> &arguments, SimulatorO
         const std::string always = "-always";
         if (option.size() > 2 + always.size() &&
             option.compare(option.size() - always.size(), always.size(), always) == 0) {
-            if (const FaultOption *fault = FindFault(option.substr(2, option.size() - 2 - always.size()))) {
+            if (const FaultOption* fault = FindFault(option.substr(2, option.size() - 2 - always.size()))) {
                 options.Faults.Window(fault->Kind).Always = true;
                 continue;
             }
@@ -61,9 +61,9 @@ bool ParseSimulatorOptions(const std::vector<std::string> &arguments, SimulatorO
             error = "unexpected argument \"" + option + "\"";
             return false;
         }
-        const FaultOption *fault = FindFault(option.substr(2));
+        const FaultOption* fault = FindFault(option.substr(2));
         bool known = fault != nullptr;
-        for (const char *name : kValueOptions) {
+        for (const char* name : kValueOptions) {
             known = known || option == name;
         }
         if (!known) {
@@ -74,7 +74,7 @@ bool ParseSimulatorOptions(const std::vector<std::string> &arguments, SimulatorO
             error = option + " needs a value";
             return false;
         }
-        const std::string &value = arguments[++i];
+        const std::string& value = arguments[++i];
         bool valid = true;
         if (fault != nullptr) {
             valid = ParseCount(value, kLargestCount, options.Faults.Window(fault->Kind).FirstCommands);
@@ -131,7 +131,7 @@ std::string SimulatorUsage() {
              "\n"
              "Faults. Commands are numbered from 1, counting every line received. Each fault below is\n"
              "given as --NAME N (the first N commands) or --NAME-always (every command):\n";
-    for (const FaultOption &fault : kFaultOptions) {
+    for (const FaultOption& fault : kFaultOptions) {
         std::string name = "  --" + std::string(fault.Name);
         name.resize(23, ' ');
         usage += name + std::string(fault.Help) + "\n";

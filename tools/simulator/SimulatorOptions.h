@@ -23,7 +23,7 @@ struct SimulatorOptions {
 
 // Parses the arguments after the program name into `options`. Returns false with a message in
 // `error` on an unknown option, a missing or malformed value, or a bad assignment.
-bool ParseSimulatorOptions(const std::vector<std::string> &arguments, SimulatorOptions &options, std::string &error);
+bool ParseSimulatorOptions(const std::vector<std::string>& arguments, SimulatorOptions& options, std::string& error);
 
 // The --help text.
 std::string SimulatorUsage();

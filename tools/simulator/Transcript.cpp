@@ -39,7 +39,7 @@ Transcript::~Transcript() {
     }
 }
 
-bool Transcript::Open(const std::string &path, std::string &error) {
+bool Transcript::Open(const std::string& path, std::string& error) {
     File = std::fopen(path.c_str(), "w");
     if (File == nullptr) {
         error = path + ": " + std::strerror(errno);

@@ -18,12 +18,12 @@ public:
     using Clock = std::chrono::steady_clock;
 
     Transcript();
-    Transcript(const Transcript &) = delete;
-    Transcript &operator=(const Transcript &) = delete;
+    Transcript(const Transcript&) = delete;
+    Transcript& operator=(const Transcript&) = delete;
     ~Transcript();
 
     // Starts writing to `path` (truncating it). Without a call to Open every record is dropped.
-    bool Open(const std::string &path, std::string &error);
+    bool Open(const std::string& path, std::string& error);
 
     // One line: seconds since start at `when`, the direction ("RX" or "TX"), the escaped bytes in
     // quotes, then `note` if it is not empty. Flushed at once so a reader can follow the file.
@@ -33,7 +33,7 @@ public:
     void Note(std::string_view text);
 
 private:
-    std::FILE *File = nullptr;
+    std::FILE* File = nullptr;
     Clock::time_point Start;
 };
 

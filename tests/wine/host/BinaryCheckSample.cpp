@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-extern "C" int __cdecl err(int level, const char *format, ...);
+extern "C" int __cdecl err(int level, const char* format, ...);
 
 #if defined(SAMPLE_CDECL_ENTRY)
 #define SAMPLE_CALL __cdecl
@@ -17,10 +17,10 @@ namespace {
 
 // The request's layout; the driver's header is not included, as it declares DyxMain stdcall.
 struct SampleRequest {
-    void *State;
+    void* State;
     std::uint32_t FunctionCode;
     std::uint32_t HostWords[2];
-    void *Params;
+    void* Params;
 };
 constexpr std::uint32_t kDone = 0;
 constexpr std::uint32_t kRefused = 1;
@@ -56,7 +56,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 extern "C" void TarnelReset(void);
 #endif
 
-extern "C" __declspec(dllexport) std::uint32_t SAMPLE_CALL DyxMain(const SampleRequest *request) {
+extern "C" __declspec(dllexport) std::uint32_t SAMPLE_CALL DyxMain(const SampleRequest* request) {
     if (request == nullptr) {
         err(32, "DYX%s : %s", "sample", "no request");
         return kRefused;

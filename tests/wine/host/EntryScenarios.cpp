@@ -9,11 +9,11 @@ namespace {
 
 constexpr std::uint32_t kStdcallSample = 7;
 
-std::uint32_t __cdecl CdeclSample(const DriverRequest *) {
+std::uint32_t __cdecl CdeclSample(const DriverRequest*) {
     return kStdcallSample;
 }
 
-std::uint32_t __stdcall StdcallSample(const DriverRequest *) {
+std::uint32_t __stdcall StdcallSample(const DriverRequest*) {
     return kStdcallSample;
 }
 
@@ -21,7 +21,7 @@ std::uint32_t __stdcall StdcallSample(const DriverRequest *) {
 } // namespace winetest
 
 // A stdcall callee that forgets to preserve EBX.
-extern "C" std::uint32_t __stdcall ClobberingSample(const DriverRequest *);
+extern "C" std::uint32_t __stdcall ClobberingSample(const DriverRequest*);
 asm(R"(
     .text
     .globl _ClobberingSample@4
@@ -36,20 +36,20 @@ namespace winetest {
 namespace {
 
 // The stack check must catch a callee of the wrong convention, or it proves nothing about DyxMain.
-void RunStackCheck(ScenarioContext &context, const void *) {
+void RunStackCheck(ScenarioContext& context, const void*) {
     struct StackCase {
-        const char *Callee;
+        const char* Callee;
         EntryPoint Entry;
         std::int32_t StackDelta;
         std::uint32_t Clobbered;
     };
     const StackCase cases[] = {
         {"stdcall callee", StdcallSample, 0, 0},
-        {"cdecl callee", reinterpret_cast<EntryPoint>(reinterpret_cast<void *>(CdeclSample)), -4, 0},
+        {"cdecl callee", reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(CdeclSample)), -4, 0},
         {"callee that changes EBX", ClobberingSample, 0, kClobberedEbx},
     };
     DriverRequest request{};
-    for (const StackCase &c : cases) {
+    for (const StackCase& c : cases) {
         StackReport report{};
         const std::uint32_t result = CallWithStackCheck(c.Entry, &request, &report);
         context.Found.ExpectEqual(std::string(c.Callee) + " result", result, kStdcallSample);
@@ -59,46 +59,46 @@ void RunStackCheck(ScenarioContext &context, const void *) {
 }
 
 // The driver's import of err, read from its import table in memory: the address the loader bound.
-const void *BoundHostImport(HMODULE module, std::string &importNames) {
-    auto *base = reinterpret_cast<const unsigned char *>(module);
-    const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-    const auto *headers = reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    const auto *descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + directory.VirtualAddress);
-    const void *bound = nullptr;
+const void* BoundHostImport(HMODULE module, std::string& importNames) {
+    auto* base = reinterpret_cast<const unsigned char*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+    const void* bound = nullptr;
     for (; descriptor->Name != 0; ++descriptor) {
-        if (_stricmp(reinterpret_cast<const char *>(base + descriptor->Name), "TARNEL.DLL") != 0) continue;
-        const auto *names = reinterpret_cast<const IMAGE_THUNK_DATA32 *>(base + descriptor->OriginalFirstThunk);
-        const auto *addresses = reinterpret_cast<const IMAGE_THUNK_DATA32 *>(base + descriptor->FirstThunk);
+        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), "TARNEL.DLL") != 0) continue;
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + descriptor->OriginalFirstThunk);
+        const auto* addresses = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + descriptor->FirstThunk);
         for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
             if (!importNames.empty()) importNames += ",";
             if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) {
                 importNames += "#" + std::to_string(IMAGE_ORDINAL32(names->u1.Ordinal));
                 continue;
             }
-            const auto *byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-            importNames += reinterpret_cast<const char *>(byName->Name);
-            bound = reinterpret_cast<const void *>(static_cast<std::uintptr_t>(addresses->u1.Function));
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            importNames += reinterpret_cast<const char*>(byName->Name);
+            bound = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(addresses->u1.Function));
         }
     }
     return bound;
 }
 
-void RunEntry(ScenarioContext &context, const void *) {
-    Findings &found = context.Found;
-    DriverUnderTest &driver = context.Driver;
+void RunEntry(ScenarioContext& context, const void*) {
+    Findings& found = context.Found;
+    DriverUnderTest& driver = context.Driver;
     found.Expect(!driver.HostLibraryLoadedBefore(), "TARNEL.DLL was loaded before the driver");
     found.Expect(driver.HostLibrary() != nullptr, "loading the driver did not load TARNEL.DLL");
-    for (const char *decorated : {"DyxMain@4", "_DyxMain@4", "_DyxMain"}) {
+    for (const char* decorated : {"DyxMain@4", "_DyxMain@4", "_DyxMain"}) {
         found.Expect(GetProcAddress(driver.Library(), decorated) == nullptr,
                      std::string("the library also exports ") + decorated);
     }
     if (driver.HostLibrary() != nullptr) {
         std::string importNames;
-        const void *bound = BoundHostImport(driver.Library(), importNames);
+        const void* bound = BoundHostImport(driver.Library(), importNames);
         found.ExpectEqual("imports from TARNEL.DLL", importNames, std::string("err"));
         found.Expect(bound != nullptr &&
-                         bound == reinterpret_cast<const void *>(GetProcAddress(driver.HostLibrary(), "err")),
+                         bound == reinterpret_cast<const void*>(GetProcAddress(driver.HostLibrary(), "err")),
                      "the driver's err is not the err of the TARNEL.DLL the test reads");
     }
     // Codes without an operation answer 1 and touch neither record, so null records are safe.
@@ -112,12 +112,12 @@ std::string BoxEdge(char left, char right) {
     return std::string(" ") + left + std::string(59, '\xCD') + right + "\n";
 }
 
-std::string BoxLine(const std::string &inside) {
+std::string BoxLine(const std::string& inside) {
     return std::string(" \xBA") + inside + "\xBA\n";
 }
 
 // The banner as the driver's description promises it, line 5 (the version line) aside.
-std::string ExpectedBanner(const std::string &versionLine) {
+std::string ExpectedBanner(const std::string& versionLine) {
     const std::string shading = std::string(6, '\xB2') + std::string(6, '\xB1') + std::string(6, '\xB0');
     const std::string shadingBack = std::string(6, '\xB0') + std::string(6, '\xB1') + std::string(6, '\xB2');
     std::string banner = "\n";
@@ -131,7 +131,7 @@ std::string ExpectedBanner(const std::string &versionLine) {
     return banner;
 }
 
-void CheckVersionLine(Findings &found, const std::string &line) {
+void CheckVersionLine(Findings& found, const std::string& line) {
     const std::string ending = "Version 7.00";
     if (!found.Expect(line.size() == 63 && line.compare(0, 2, " \xBA") == 0 && line.compare(61, 2, "\xBA\n") == 0,
                       "the version line is not a 59-column box line: \"" + EscapeBytes(line) + "\"")) {
@@ -150,8 +150,8 @@ void CheckVersionLine(Findings &found, const std::string &line) {
                      std::to_string(rightSpaces) + " right");
 }
 
-void RunDescribe(ScenarioContext &context, const void *) {
-    Findings &found = context.Found;
+void RunDescribe(ScenarioContext& context, const void*) {
+    Findings& found = context.Found;
     DriverDescription first;
     std::memset(&first, 0xCC, sizeof first);
     found.ExpectEqual("describe result", context.Driver.Call(DYX_DESCRIBE_DRIVER, nullptr, &first),
@@ -188,7 +188,7 @@ void RunDescribe(ScenarioContext &context, const void *) {
     std::vector<unsigned char> anyState(kStateSize, 0x77);
     found.ExpectEqual(
         "second describe result",
-        context.Driver.Call(DYX_DESCRIBE_DRIVER, reinterpret_cast<ChannelState *>(anyState.data()), &second),
+        context.Driver.Call(DYX_DESCRIBE_DRIVER, reinterpret_cast<ChannelState*>(anyState.data()), &second),
         std::uint32_t{DYX_DONE});
     found.Expect(std::memcmp(&first, &second, sizeof first) == 0, "a second description differs from the first");
     found.Expect(anyState == std::vector<unsigned char>(kStateSize, 0x77),
@@ -196,10 +196,10 @@ void RunDescribe(ScenarioContext &context, const void *) {
 }
 
 struct AddressCase {
-    const char *Text;
+    const char* Text;
     std::uint32_t DataType;
     std::uint32_t Result;
-    const char *Field; // the channel's AddressField afterwards (8 characters), or null where it is not fixed
+    const char* Field; // the channel's AddressField afterwards (8 characters), or null where it is not fixed
 };
 
 const AddressCase kAddressCases[] = {
@@ -226,10 +226,10 @@ const AddressCase kAddressCases[] = {
     {"DM$123456", 0, 1, nullptr},  // longer than the address field
 };
 
-void RunAddresses(ScenarioContext &context, const void *) {
-    Findings &found = context.Found;
+void RunAddresses(ScenarioContext& context, const void*) {
+    Findings& found = context.Found;
     TestChannel channel(context.Driver, found);
-    for (const AddressCase &c : kAddressCases) {
+    for (const AddressCase& c : kAddressCases) {
         AddressParams params;
         std::memset(&params, 0xEE, sizeof params);
         params.AddressText = c.Text;
@@ -253,7 +253,7 @@ void RunAddresses(ScenarioContext &context, const void *) {
 
 } // namespace
 
-void AddEntryScenarios(std::vector<Scenario> &scenarios) {
+void AddEntryScenarios(std::vector<Scenario>& scenarios) {
     scenarios.push_back({"stack-check", RunStackCheck, nullptr, {}});
     scenarios.push_back({"entry", RunEntry, nullptr, {}});
     scenarios.push_back({"describe", RunDescribe, nullptr, {}});

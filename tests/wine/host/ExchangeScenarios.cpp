@@ -10,13 +10,13 @@ constexpr std::uint16_t kUntouched = 0xBEEF;
 constexpr std::uint8_t kHostByte = 0xA5;
 
 struct ExchangeCase {
-    const char *Address;
+    const char* Address;
     std::uint32_t DataType;
     std::uint16_t ValueIn; // written by a write; the value the record holds before a read
     std::uint32_t Result;
     std::uint16_t ValueOut; // what the record holds afterwards
-    const char *Command;    // the line the controller receives, or null when nothing may be sent
-    const char *Reply;      // the controller's answer
+    const char* Command;    // the line the controller receives, or null when nothing may be sent
+    const char* Reply;      // the controller's answer
 };
 
 // Against the shared controller's initial values. "ER" clears the error code, so the second "?E"
@@ -86,7 +86,7 @@ const ExchangeCase kWriteCases[] = {
 };
 
 struct ExchangeTable {
-    const ExchangeCase *Cases;
+    const ExchangeCase* Cases;
     std::size_t Count;
     bool Writes;
 };
@@ -94,10 +94,10 @@ struct ExchangeTable {
 const ExchangeTable kReads = {kReadCases, sizeof kReadCases / sizeof kReadCases[0], false};
 const ExchangeTable kWrites = {kWriteCases, sizeof kWriteCases / sizeof kWriteCases[0], true};
 
-void RunExchanges(ScenarioContext &context, const void *detail) {
-    const auto &table = *static_cast<const ExchangeTable *>(detail);
-    Findings &found = context.Found;
-    const ControllerPort &port = context.Controller(kSharedController.Name);
+void RunExchanges(ScenarioContext& context, const void* detail) {
+    const auto& table = *static_cast<const ExchangeTable*>(detail);
+    Findings& found = context.Found;
+    const ControllerPort& port = context.Controller(kSharedController.Name);
     const ControllerTranscript lines(port.TranscriptPath);
     std::size_t cursor = lines.Read().size();
     TestChannel channel(context.Driver, found);
@@ -106,11 +106,11 @@ void RunExchanges(ScenarioContext &context, const void *detail) {
     // The first exchange brings the link up on its own.
     bool linkUp = false;
     for (std::size_t i = 0; i < table.Count; ++i) {
-        const ExchangeCase &c = table.Cases[i];
+        const ExchangeCase& c = table.Cases[i];
         const std::string what = std::string(table.Writes ? "write " : "read ") + c.Address + " as " +
                                  std::to_string(c.DataType) + " (" + std::to_string(c.ValueIn) + ")";
         unsigned char record[8] = {kHostByte, kHostByte, 0, 0, kHostByte, kHostByte, kHostByte, kHostByte};
-        auto &item = *reinterpret_cast<ItemValue *>(record);
+        auto& item = *reinterpret_cast<ItemValue*>(record);
         item.Value = c.ValueIn;
         const std::uint32_t result =
             table.Writes ? channel.Write(c.Address, c.DataType, item) : channel.Read(c.Address, c.DataType, item);
@@ -147,7 +147,7 @@ const ControllerProfile kSharedController = {
                   "--set AT0=12 --set AT1=34 --set AT2=56 --set AT3=78 --set MODE=1 --set ERROR=3 --set MODEL=50"};
 const ControllerProfile kSpareController = {"spare", "--set DM1234=4242"};
 
-void AddExchangeScenarios(std::vector<Scenario> &scenarios) {
+void AddExchangeScenarios(std::vector<Scenario>& scenarios) {
     scenarios.push_back({"reads", RunExchanges, &kReads, {kSharedController.Name}});
     scenarios.push_back({"writes", RunExchanges, &kWrites, {kSharedController.Name}});
 }

@@ -22,20 +22,20 @@ enum class Operation { Read, Write, Handshake };
 
 struct FaultStep {
     Operation Action;
-    const char *Address;
+    const char* Address;
     std::uint16_t ValueIn;
     std::uint32_t Result;
     std::uint16_t ValueOut;
 };
 
 struct FaultCase {
-    const char *Name;
-    const char *Options;
+    const char* Name;
+    const char* Options;
     std::uint32_t ReadTimeoutTenMs;
     std::vector<FaultStep> Steps;
     std::vector<std::string> Commands; // every line the controller receives, in order
     std::uint16_t LinkUpAfter;
-    const char *AddressFieldAfter; // null: never written, because no address was looked at
+    const char* AddressFieldAfter; // null: never written, because no address was looked at
     bool TimeSilence;              // bound the time of the first step
 };
 
@@ -128,15 +128,15 @@ const FaultCase kFaultCases[] = {
      false},
 };
 
-void RunFaultCase(ScenarioContext &context, const void *detail) {
-    const auto &c = *static_cast<const FaultCase *>(detail);
-    Findings &found = context.Found;
-    const ControllerPort &port = context.Controller(c.Name);
+void RunFaultCase(ScenarioContext& context, const void* detail) {
+    const auto& c = *static_cast<const FaultCase*>(detail);
+    Findings& found = context.Found;
+    const ControllerPort& port = context.Controller(c.Name);
     TestChannel channel(context.Driver, found);
     found.ExpectEqual("open result", channel.Open(port.PortName, c.ReadTimeoutTenMs), std::uint32_t{DYX_DONE});
 
     for (std::size_t i = 0; i < c.Steps.size(); ++i) {
-        const FaultStep &step = c.Steps[i];
+        const FaultStep& step = c.Steps[i];
         const std::string what = "step " + std::to_string(i + 1);
         ItemValue item{};
         item.Value = step.ValueIn;
@@ -162,8 +162,7 @@ void RunFaultCase(ScenarioContext &context, const void *detail) {
     channel.CheckGuard();
 
     std::vector<LineRecord> expected;
-    for (const std::string &command : c.Commands)
-        expected.push_back(Rx(command));
+    for (const std::string& command : c.Commands) expected.push_back(Rx(command));
     const ControllerTranscript lines(port.TranscriptPath);
     const std::vector<LineRecord> received = lines.WaitForReceived(c.Commands.size());
     if (received != expected) {
@@ -174,8 +173,8 @@ void RunFaultCase(ScenarioContext &context, const void *detail) {
 
 } // namespace
 
-void AddFaultScenarios(std::vector<Scenario> &scenarios, std::vector<ControllerProfile> &profiles) {
-    for (const FaultCase &c : kFaultCases) {
+void AddFaultScenarios(std::vector<Scenario>& scenarios, std::vector<ControllerProfile>& profiles) {
+    for (const FaultCase& c : kFaultCases) {
         scenarios.push_back({c.Name, RunFaultCase, &c, {c.Name}});
         profiles.push_back({c.Name, c.Options});
     }

@@ -13,14 +13,14 @@ constexpr char kFailedOpenFormat[] = "DYX%s : Fail to open %s";
 constexpr char kFailedOpenText[] = "DYXKEYENCE KV Series : Fail to open COM9";
 constexpr int kFailedOpenLevel = 32;
 
-bool SameLineSettings(const SerialParams &a, const SerialParams &b) {
+bool SameLineSettings(const SerialParams& a, const SerialParams& b) {
     return a.Baud == b.Baud && a.DataBits == b.DataBits && a.StopBitsCode == b.StopBitsCode &&
            a.ParityCode == b.ParityCode;
 }
 
 // Whether this platform hands out a second handle to a serial device that is already open. Windows
 // does not; the driver's results for a second open of the same device follow from that.
-bool PlatformGrantsSecondOpen(const std::string &portName) {
+bool PlatformGrantsSecondOpen(const std::string& portName) {
     HANDLE first = CreateFileA(portName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (first == INVALID_HANDLE_VALUE) return false;
@@ -33,8 +33,8 @@ bool PlatformGrantsSecondOpen(const std::string &portName) {
 }
 
 // A read of DM$1234 on the channel, which must go out as one line and come back with `value`.
-void ExpectRead(Findings &found, TestChannel &channel, const ControllerTranscript &transcript, std::size_t &cursor,
-                std::uint16_t value, const std::string &what) {
+void ExpectRead(Findings& found, TestChannel& channel, const ControllerTranscript& transcript, std::size_t& cursor,
+                std::uint16_t value, const std::string& what) {
     ItemValue item{};
     found.ExpectEqual(what + " read result", channel.Read("DM$1234", DYX_WORD_ITEM, item), std::uint32_t{DYX_DONE});
     found.ExpectEqual(what + " read value", item.Value, value);
@@ -43,10 +43,10 @@ void ExpectRead(Findings &found, TestChannel &channel, const ControllerTranscrip
     ExpectLines(found, transcript, cursor, {Rx("RD DM1234\r"), Tx(reply)}, what + " read");
 }
 
-void RunLifecycle(ScenarioContext &context, const void *) {
-    Findings &found = context.Found;
-    const ControllerPort &main = context.Controller(kSharedController.Name);
-    const ControllerPort &spare = context.Controller(kSpareController.Name);
+void RunLifecycle(ScenarioContext& context, const void*) {
+    Findings& found = context.Found;
+    const ControllerPort& main = context.Controller(kSharedController.Name);
+    const ControllerPort& spare = context.Controller(kSpareController.Name);
     const ControllerTranscript mainLines(main.TranscriptPath);
     const ControllerTranscript spareLines(spare.TranscriptPath);
     std::size_t mainCursor = mainLines.Read().size();
@@ -54,7 +54,7 @@ void RunLifecycle(ScenarioContext &context, const void *) {
     const bool secondOpenGranted = PlatformGrantsSecondOpen(main.PortName);
     const int reportsBefore = context.Driver.HostMessageCount();
     TestChannel channel(context.Driver, found);
-    ChannelState &state = channel.State();
+    ChannelState& state = channel.State();
 
     found.ExpectEqual("open result", channel.Open(main.PortName, kReadTimeoutTenMs), std::uint32_t{DYX_DONE});
     found.Expect(state.PortHandle != nullptr, "open left PortHandle null");
@@ -80,7 +80,7 @@ void RunLifecycle(ScenarioContext &context, const void *) {
     // The link is still up, so the read goes out without a new handshake.
     ExpectRead(found, channel, mainLines, mainCursor, 42, "after reopen");
 
-    void *const openHandle = state.PortHandle;
+    void* const openHandle = state.PortHandle;
     const std::uint32_t secondOpenResult = channel.Reopen();
     if (secondOpenGranted) {
         // The platform gave the device a second handle: the new one takes the old one's place.
@@ -94,7 +94,7 @@ void RunLifecycle(ScenarioContext &context, const void *) {
     ExpectRead(found, channel, mainLines, mainCursor, 42, "after a second reopen");
 
     const SerialParams faster = {19200, 8, 0, 0};
-    void *const beforeReconfigure = state.PortHandle;
+    void* const beforeReconfigure = state.PortHandle;
     const std::uint32_t sameNameResult = channel.Reconfigure(main.PortName, 0, faster);
     found.ExpectEqual("ReadTimeout after a reconfigure with 0", state.ReadTimeout, kReadTimeoutTenMs);
     found.Expect(SameLineSettings(state.PortSettings.SerialParams, faster),
@@ -142,30 +142,28 @@ void RunLifecycle(ScenarioContext &context, const void *) {
     channel.CheckGuard();
 }
 
-std::size_t CountLines(const std::string &path) {
+std::size_t CountLines(const std::string& path) {
     std::ifstream file(path);
     std::size_t lines = 0;
     std::string line;
-    while (std::getline(file, line))
-        ++lines;
+    while (std::getline(file, line)) ++lines;
     return lines;
 }
 
-std::string LastLine(const std::string &path) {
+std::string LastLine(const std::string& path) {
     std::ifstream file(path);
     std::string line;
     std::string last;
-    while (std::getline(file, line))
-        last = line;
+    while (std::getline(file, line)) last = line;
     return last;
 }
 
-void RunOpenFailure(ScenarioContext &context, const void *) {
-    Findings &found = context.Found;
-    DriverUnderTest &driver = context.Driver;
+void RunOpenFailure(ScenarioContext& context, const void*) {
+    Findings& found = context.Found;
+    DriverUnderTest& driver = context.Driver;
     const std::size_t logLinesBefore = context.TarnelLogPath.empty() ? 0 : CountLines(context.TarnelLogPath);
     TestChannel channel(driver, found);
-    ChannelState &state = channel.State();
+    ChannelState& state = channel.State();
 
     const int before = driver.HostMessageCount();
     found.ExpectEqual("open of an absent port with PortEnabled 0 result", channel.Open(kAbsentPort, 5, 0),
@@ -195,9 +193,9 @@ void RunOpenFailure(ScenarioContext &context, const void *) {
     channel.CheckGuard();
 }
 
-void RunHandshake(ScenarioContext &context, const void *) {
-    Findings &found = context.Found;
-    const ControllerPort &port = context.Controller(kSharedController.Name);
+void RunHandshake(ScenarioContext& context, const void*) {
+    Findings& found = context.Found;
+    const ControllerPort& port = context.Controller(kSharedController.Name);
     const ControllerTranscript lines(port.TranscriptPath);
     std::size_t cursor = lines.Read().size();
 
@@ -223,7 +221,7 @@ void RunHandshake(ScenarioContext &context, const void *) {
 
 } // namespace
 
-void AddLifecycleScenarios(std::vector<Scenario> &scenarios) {
+void AddLifecycleScenarios(std::vector<Scenario>& scenarios) {
     scenarios.push_back({"lifecycle", RunLifecycle, nullptr, {kSharedController.Name, kSpareController.Name}});
     scenarios.push_back({"open-failure", RunOpenFailure, nullptr, {}});
     scenarios.push_back({"handshake", RunHandshake, nullptr, {kSharedController.Name}});

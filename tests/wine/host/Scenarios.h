@@ -17,8 +17,8 @@ struct ControllerProfile {
 
 struct Scenario {
     std::string Name;
-    void (*Run)(ScenarioContext &context, const void *detail);
-    const void *Detail;                   // the scenario's table row, for table-driven scenarios
+    void (*Run)(ScenarioContext& context, const void* detail);
+    const void* Detail;                   // the scenario's table row, for table-driven scenarios
     std::vector<std::string> Controllers; // profile names, in the order of the ports they get
 };
 
@@ -33,10 +33,10 @@ std::vector<Scenario> AllScenarios();
 // Every controller profile a scenario may name.
 std::vector<ControllerProfile> AllControllerProfiles();
 
-void AddEntryScenarios(std::vector<Scenario> &scenarios);
-void AddLifecycleScenarios(std::vector<Scenario> &scenarios);
-void AddExchangeScenarios(std::vector<Scenario> &scenarios);
-void AddFaultScenarios(std::vector<Scenario> &scenarios, std::vector<ControllerProfile> &profiles);
+void AddEntryScenarios(std::vector<Scenario>& scenarios);
+void AddLifecycleScenarios(std::vector<Scenario>& scenarios);
+void AddExchangeScenarios(std::vector<Scenario>& scenarios);
+void AddFaultScenarios(std::vector<Scenario>& scenarios, std::vector<ControllerProfile>& profiles);
 
 } // namespace winetest
 

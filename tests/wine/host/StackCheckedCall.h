@@ -10,7 +10,7 @@
 
 namespace winetest {
 
-using EntryPoint = std::uint32_t(__stdcall *)(const DriverRequest *);
+using EntryPoint = std::uint32_t(__stdcall*)(const DriverRequest*);
 
 // Bits of StackReport::ClobberedRegisters: which callee-saved register came back changed.
 constexpr std::uint32_t kClobberedEbx = 1;
@@ -28,7 +28,7 @@ struct StackReport {
 // Pushes `request`, calls `entry`, and fills `report`. Whatever the callee did to the stack, the
 // caller's stack pointer is restored from a saved copy, so a wrong convention is measured, not masked
 // and not fatal. Returns the callee's EAX.
-extern "C" std::uint32_t CallWithStackCheck(EntryPoint entry, const DriverRequest *request, StackReport *report);
+extern "C" std::uint32_t CallWithStackCheck(EntryPoint entry, const DriverRequest* request, StackReport* report);
 
 } // namespace winetest
 

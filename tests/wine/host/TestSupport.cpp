@@ -26,7 +26,7 @@ unsigned HexValue(char c) {
 }
 
 // The quoted bytes of a transcript record, unescaped.
-std::string UnescapeBytes(const std::string &text) {
+std::string UnescapeBytes(const std::string& text) {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\\' || i + 1 >= text.size()) {
@@ -51,7 +51,7 @@ std::string UnescapeBytes(const std::string &text) {
 }
 
 // A record line is: seconds, direction, the escaped bytes in quotes, and perhaps a note.
-bool ParseRecord(const std::string &line, LineRecord &record) {
+bool ParseRecord(const std::string& line, LineRecord& record) {
     const std::size_t firstSpace = line.find(' ');
     if (firstSpace == std::string::npos) return false;
     const std::string direction = line.substr(firstSpace + 1, 2);
@@ -59,8 +59,7 @@ bool ParseRecord(const std::string &line, LineRecord &record) {
     const std::size_t open = line.find('"', firstSpace);
     if (open == std::string::npos) return false;
     std::size_t close = open + 1;
-    while (close < line.size() && line[close] != '"')
-        close += line[close] == '\\' ? 2 : 1;
+    while (close < line.size() && line[close] != '"') close += line[close] == '\\' ? 2 : 1;
     if (close >= line.size()) return false;
     record.Received = direction == "RX";
     record.Bytes = UnescapeBytes(line.substr(open + 1, close - open - 1));
@@ -79,7 +78,7 @@ std::string Findings::Summary() const {
     return text;
 }
 
-std::string EscapeBytes(const std::string &bytes) {
+std::string EscapeBytes(const std::string& bytes) {
     static const char kHexDigits[] = "0123456789ABCDEF";
     std::string text;
     for (char c : bytes) {
@@ -101,7 +100,7 @@ std::string EscapeBytes(const std::string &bytes) {
     return text;
 }
 
-std::string Describe(const std::vector<LineRecord> &lines) {
+std::string Describe(const std::vector<LineRecord>& lines) {
     std::string text = "[";
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i != 0) text += " ";
@@ -110,14 +109,14 @@ std::string Describe(const std::vector<LineRecord> &lines) {
     return text + "]";
 }
 
-bool DriverUnderTest::Load(const std::string &libraryPath, std::string &error) {
+bool DriverUnderTest::Load(const std::string& libraryPath, std::string& error) {
     HostLoadedEarly = GetModuleHandleA("TARNEL.DLL") != nullptr;
     Module = LoadLibraryA(libraryPath.c_str());
     if (Module == nullptr) {
         error = "LoadLibrary(" + libraryPath + ") failed with error " + std::to_string(GetLastError());
         return false;
     }
-    Entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void *>(GetProcAddress(Module, "DyxMain")));
+    Entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(Module, "DyxMain")));
     if (Entry == nullptr) {
         error = "the library exports no DyxMain";
         return false;
@@ -125,19 +124,19 @@ bool DriverUnderTest::Load(const std::string &libraryPath, std::string &error) {
     // The module the driver imported err from; its other exports let the test read what was reported.
     HostModule = GetModuleHandleA("TARNEL.DLL");
     if (HostModule != nullptr) {
-        MessageCount = reinterpret_cast<int(__cdecl *)()>(
-            reinterpret_cast<void *>(GetProcAddress(HostModule, "TarnelMessageCount")));
-        MessageText = reinterpret_cast<const char *(__cdecl *)(int)>(
-            reinterpret_cast<void *>(GetProcAddress(HostModule, "TarnelMessageText")));
-        MessageFormat = reinterpret_cast<const char *(__cdecl *)(int)>(
-            reinterpret_cast<void *>(GetProcAddress(HostModule, "TarnelMessageFormat")));
-        MessageLevel = reinterpret_cast<int(__cdecl *)(int)>(
-            reinterpret_cast<void *>(GetProcAddress(HostModule, "TarnelMessageLevel")));
+        MessageCount = reinterpret_cast<int(__cdecl*)()>(
+            reinterpret_cast<void*>(GetProcAddress(HostModule, "TarnelMessageCount")));
+        MessageText = reinterpret_cast<const char*(__cdecl*)(int)>(
+            reinterpret_cast<void*>(GetProcAddress(HostModule, "TarnelMessageText")));
+        MessageFormat = reinterpret_cast<const char*(__cdecl*)(int)>(
+            reinterpret_cast<void*>(GetProcAddress(HostModule, "TarnelMessageFormat")));
+        MessageLevel = reinterpret_cast<int(__cdecl*)(int)>(
+            reinterpret_cast<void*>(GetProcAddress(HostModule, "TarnelMessageLevel")));
     }
     return true;
 }
 
-std::uint32_t DriverUnderTest::Call(std::uint32_t functionCode, ChannelState *state, void *params) {
+std::uint32_t DriverUnderTest::Call(std::uint32_t functionCode, ChannelState* state, void* params) {
     DriverRequest request{};
     request.State = state;
     request.FunctionCode = functionCode;
@@ -161,12 +160,12 @@ int DriverUnderTest::HostMessageCount() const {
 }
 
 std::string DriverUnderTest::HostMessageText(int index) const {
-    const char *text = MessageText != nullptr ? MessageText(index) : nullptr;
+    const char* text = MessageText != nullptr ? MessageText(index) : nullptr;
     return text != nullptr ? text : "(none)";
 }
 
 std::string DriverUnderTest::HostMessageFormat(int index) const {
-    const char *text = MessageFormat != nullptr ? MessageFormat(index) : nullptr;
+    const char* text = MessageFormat != nullptr ? MessageFormat(index) : nullptr;
     return text != nullptr ? text : "(none)";
 }
 
@@ -198,7 +197,7 @@ std::vector<LineRecord> ControllerTranscript::WaitFor(std::size_t count) const {
 std::vector<LineRecord> ControllerTranscript::WaitForReceived(std::size_t count) const {
     const auto received = [this] {
         std::vector<LineRecord> lines;
-        for (const LineRecord &record : Read()) {
+        for (const LineRecord& record : Read()) {
             if (record.Received) lines.push_back(record);
         }
         return lines;
@@ -212,8 +211,8 @@ std::vector<LineRecord> ControllerTranscript::WaitForReceived(std::size_t count)
     return lines;
 }
 
-void ExpectLines(Findings &found, const ControllerTranscript &transcript, std::size_t &cursor,
-                 const std::vector<LineRecord> &expected, const std::string &what) {
+void ExpectLines(Findings& found, const ControllerTranscript& transcript, std::size_t& cursor,
+                 const std::vector<LineRecord>& expected, const std::string& what) {
     const std::vector<LineRecord> records = transcript.WaitFor(cursor + expected.size());
     const std::size_t end = records.size() < cursor + expected.size() ? records.size() : cursor + expected.size();
     const std::vector<LineRecord> seen(records.begin() + static_cast<std::ptrdiff_t>(cursor < end ? cursor : end),
@@ -227,7 +226,7 @@ std::string PortName(unsigned number) {
     return number < 10 ? "COM" + std::to_string(number) : "\\\\.\\COM" + std::to_string(number);
 }
 
-TestChannel::TestChannel(DriverUnderTest &driver, Findings &found)
+TestChannel::TestChannel(DriverUnderTest& driver, Findings& found)
     : Driver(driver), Found(found), Bytes(kStateSize + kGuardBytes, kGuardFill) {
     std::memset(Bytes.data(), 0, kStateSize);
 }
@@ -237,7 +236,7 @@ TestChannel::~TestChannel() {
     if (State().PortHandle != nullptr) Driver.Call(DYX_CLOSE_CHANNEL, &State(), nullptr);
 }
 
-std::uint32_t TestChannel::Open(const std::string &portName, std::uint32_t readTimeoutTenMs, std::uint32_t portEnabled,
+std::uint32_t TestChannel::Open(const std::string& portName, std::uint32_t readTimeoutTenMs, std::uint32_t portEnabled,
                                 SerialParams lineSettings) {
     OpenParams params{};
     std::strncpy(params.PortName, portName.c_str(), sizeof params.PortName - 1);
@@ -259,7 +258,7 @@ std::uint32_t TestChannel::Reopen() {
     return Driver.Call(DYX_REOPEN_CHANNEL, &State(), nullptr);
 }
 
-std::uint32_t TestChannel::Reconfigure(const std::string &portName, std::uint32_t readTimeoutTenMs,
+std::uint32_t TestChannel::Reconfigure(const std::string& portName, std::uint32_t readTimeoutTenMs,
                                        SerialParams lineSettings) {
     ReconfigureParams params{};
     std::strncpy(params.PortName, portName.c_str(), sizeof params.PortName - 1);
@@ -268,7 +267,7 @@ std::uint32_t TestChannel::Reconfigure(const std::string &portName, std::uint32_
     return Driver.Call(DYX_RECONFIGURE_CHANNEL, &State(), &params);
 }
 
-std::uint32_t TestChannel::Read(const char *address, std::uint32_t dataType, ItemValue &item) {
+std::uint32_t TestChannel::Read(const char* address, std::uint32_t dataType, ItemValue& item) {
     ItemParams params{};
     params.AddressText = address;
     params.DataType = dataType;
@@ -276,7 +275,7 @@ std::uint32_t TestChannel::Read(const char *address, std::uint32_t dataType, Ite
     return Driver.Call(DYX_READ_ITEM, &State(), &params);
 }
 
-std::uint32_t TestChannel::Write(const char *address, std::uint32_t dataType, ItemValue &item) {
+std::uint32_t TestChannel::Write(const char* address, std::uint32_t dataType, ItemValue& item) {
     ItemParams params{};
     params.AddressText = address;
     params.DataType = dataType;

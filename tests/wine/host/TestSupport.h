@@ -27,29 +27,25 @@ constexpr std::uint32_t kStateSize = 564;
 // What a scenario found wrong, in the order found.
 class Findings {
 public:
-    void Fail(const std::string &what) {
-        Items.push_back(what);
-    }
-    bool Expect(bool condition, const std::string &what) {
+    void Fail(const std::string& what) { Items.push_back(what); }
+    bool Expect(bool condition, const std::string& what) {
         if (!condition) Fail(what);
         return condition;
     }
     template <typename Actual, typename Wanted>
-    bool ExpectEqual(const std::string &what, const Actual &actual, const Wanted &expected) {
+    bool ExpectEqual(const std::string& what, const Actual& actual, const Wanted& expected) {
         if (actual == expected) return true;
         std::ostringstream text;
         text << what << " is " << Printable(actual) << ", expected " << Printable(expected);
         Fail(text.str());
         return false;
     }
-    bool Empty() const {
-        return Items.empty();
-    }
+    bool Empty() const { return Items.empty(); }
     // The first few findings joined into one line.
     std::string Summary() const;
 
 private:
-    template <typename T> static auto Printable(const T &value) {
+    template <typename T> static auto Printable(const T& value) {
         if constexpr (std::is_integral_v<T> && sizeof(T) <= 2) {
             return static_cast<unsigned>(value);
         } else {
@@ -60,30 +56,22 @@ private:
 };
 
 // Shows bytes as the simulator's transcript does: printable ASCII as it is, \r \n \t, and \xHH.
-std::string EscapeBytes(const std::string &bytes);
+std::string EscapeBytes(const std::string& bytes);
 
 // The driver library as the host runtime uses it: loaded with LoadLibrary, DyxMain found by its plain
 // name and called through a stdcall pointer, every call checked for what it did to the stack.
 class DriverUnderTest {
 public:
-    bool Load(const std::string &libraryPath, std::string &error);
+    bool Load(const std::string& libraryPath, std::string& error);
 
     // One call of DyxMain. A call that moved the stack pointer or changed a callee-saved register is a
     // finding of the current scenario.
-    std::uint32_t Call(std::uint32_t functionCode, ChannelState *state, void *params);
+    std::uint32_t Call(std::uint32_t functionCode, ChannelState* state, void* params);
 
-    void ReportTo(Findings *findings) {
-        Found = findings;
-    }
-    HMODULE Library() const {
-        return Module;
-    }
-    HMODULE HostLibrary() const {
-        return HostModule;
-    }
-    bool HostLibraryLoadedBefore() const {
-        return HostLoadedEarly;
-    }
+    void ReportTo(Findings* findings) { Found = findings; }
+    HMODULE Library() const { return Module; }
+    HMODULE HostLibrary() const { return HostModule; }
+    bool HostLibraryLoadedBefore() const { return HostLoadedEarly; }
 
     // The host runtime library's record of reports, read through its own exports.
     int HostMessageCount() const;
@@ -96,28 +84,26 @@ private:
     HMODULE HostModule = nullptr;
     bool HostLoadedEarly = false;
     EntryPoint Entry = nullptr;
-    Findings *Found = nullptr;
-    int(__cdecl *MessageCount)() = nullptr;
-    const char *(__cdecl *MessageText)(int) = nullptr;
-    const char *(__cdecl *MessageFormat)(int) = nullptr;
-    int(__cdecl *MessageLevel)(int) = nullptr;
+    Findings* Found = nullptr;
+    int(__cdecl* MessageCount)() = nullptr;
+    const char*(__cdecl* MessageText)(int) = nullptr;
+    const char*(__cdecl* MessageFormat)(int) = nullptr;
+    int(__cdecl* MessageLevel)(int) = nullptr;
 };
 
 // One line as the simulator's transcript records it: received from the driver (RX) or sent (TX).
 struct LineRecord {
     bool Received;
     std::string Bytes;
-    bool operator==(const LineRecord &other) const {
-        return Received == other.Received && Bytes == other.Bytes;
-    }
+    bool operator==(const LineRecord& other) const { return Received == other.Received && Bytes == other.Bytes; }
 };
-inline LineRecord Rx(const std::string &bytes) {
+inline LineRecord Rx(const std::string& bytes) {
     return {true, bytes};
 }
-inline LineRecord Tx(const std::string &bytes) {
+inline LineRecord Tx(const std::string& bytes) {
     return {false, bytes};
 }
-std::string Describe(const std::vector<LineRecord> &lines);
+std::string Describe(const std::vector<LineRecord>& lines);
 
 // A simulated controller's transcript file, read as the simulator flushes it.
 class ControllerTranscript {
@@ -146,47 +132,43 @@ struct ControllerPort {
 // guard bytes that no call may touch.
 class TestChannel {
 public:
-    TestChannel(DriverUnderTest &driver, Findings &found);
+    TestChannel(DriverUnderTest& driver, Findings& found);
     ~TestChannel();
-    TestChannel(const TestChannel &) = delete;
-    TestChannel &operator=(const TestChannel &) = delete;
+    TestChannel(const TestChannel&) = delete;
+    TestChannel& operator=(const TestChannel&) = delete;
 
-    ChannelState &State() {
-        return *reinterpret_cast<ChannelState *>(Bytes.data());
-    }
-    std::uint32_t Open(const std::string &portName, std::uint32_t readTimeoutTenMs, std::uint32_t portEnabled = 1,
+    ChannelState& State() { return *reinterpret_cast<ChannelState*>(Bytes.data()); }
+    std::uint32_t Open(const std::string& portName, std::uint32_t readTimeoutTenMs, std::uint32_t portEnabled = 1,
                        SerialParams lineSettings = kPtyLineSettings);
     std::uint32_t OpenLink();
     std::uint32_t Close(std::uint32_t functionCode = DYX_CLOSE_CHANNEL);
     std::uint32_t Reopen();
-    std::uint32_t Reconfigure(const std::string &portName, std::uint32_t readTimeoutTenMs, SerialParams lineSettings);
-    std::uint32_t Read(const char *address, std::uint32_t dataType, ItemValue &item);
-    std::uint32_t Write(const char *address, std::uint32_t dataType, ItemValue &item);
+    std::uint32_t Reconfigure(const std::string& portName, std::uint32_t readTimeoutTenMs, SerialParams lineSettings);
+    std::uint32_t Read(const char* address, std::uint32_t dataType, ItemValue& item);
+    std::uint32_t Write(const char* address, std::uint32_t dataType, ItemValue& item);
     // Reports any guard byte that a call changed.
     void CheckGuard();
 
 private:
-    DriverUnderTest &Driver;
-    Findings &Found;
+    DriverUnderTest& Driver;
+    Findings& Found;
     std::vector<unsigned char> Bytes;
 };
 
 // Everything a scenario is given.
 struct ScenarioContext {
-    DriverUnderTest &Driver;
-    Findings &Found;
+    DriverUnderTest& Driver;
+    Findings& Found;
     std::map<std::string, ControllerPort> Controllers; // by profile name
     std::string TarnelLogPath;                         // the host library's log file, or empty
 
-    const ControllerPort &Controller(const std::string &profile) const {
-        return Controllers.at(profile);
-    }
+    const ControllerPort& Controller(const std::string& profile) const { return Controllers.at(profile); }
 };
 
 // Checks a run of transcript records from `cursor` on against `expected`, then moves the cursor past
 // them, so that every record of a scenario is accounted for exactly once.
-void ExpectLines(Findings &found, const ControllerTranscript &transcript, std::size_t &cursor,
-                 const std::vector<LineRecord> &expected, const std::string &what);
+void ExpectLines(Findings& found, const ControllerTranscript& transcript, std::size_t& cursor,
+                 const std::vector<LineRecord>& expected, const std::string& what);
 
 // Port names as a host gives them: COM1 to COM9 plainly, higher numbers with the device prefix.
 std::string PortName(unsigned number);

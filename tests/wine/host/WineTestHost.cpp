@@ -26,7 +26,7 @@ struct HostOptions {
     std::vector<std::string> Names;
 };
 
-bool ParseOptions(int argc, char **argv, HostOptions &options) {
+bool ParseOptions(int argc, char** argv, HostOptions& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--plan") {
@@ -46,26 +46,24 @@ bool ParseOptions(int argc, char **argv, HostOptions &options) {
 }
 
 // The chosen scenarios in table order, or null with a message when a name is unknown.
-bool ChooseScenarios(const std::vector<Scenario> &all, const std::vector<std::string> &names,
-                     std::vector<const Scenario *> &chosen) {
+bool ChooseScenarios(const std::vector<Scenario>& all, const std::vector<std::string>& names,
+                     std::vector<const Scenario*>& chosen) {
     std::set<std::string> wanted(names.begin(), names.end());
-    for (const Scenario &scenario : all) {
+    for (const Scenario& scenario : all) {
         if (names.empty() || wanted.erase(scenario.Name) != 0) chosen.push_back(&scenario);
     }
-    for (const std::string &unknown : wanted)
-        std::fprintf(stderr, "dyx_wine_host: no scenario %s\n", unknown.c_str());
+    for (const std::string& unknown : wanted) std::fprintf(stderr, "dyx_wine_host: no scenario %s\n", unknown.c_str());
     return wanted.empty();
 }
 
 // The controller profiles the chosen scenarios use, each with its port number, in first-use order.
-std::vector<std::pair<std::string, unsigned>> AssignPorts(const std::vector<const Scenario *> &chosen) {
+std::vector<std::pair<std::string, unsigned>> AssignPorts(const std::vector<const Scenario*>& chosen) {
     std::vector<std::pair<std::string, unsigned>> ports;
     unsigned next = kFirstControllerPort;
-    for (const Scenario *scenario : chosen) {
-        for (const std::string &profile : scenario->Controllers) {
+    for (const Scenario* scenario : chosen) {
+        for (const std::string& profile : scenario->Controllers) {
             bool known = false;
-            for (const auto &assigned : ports)
-                known = known || assigned.first == profile;
+            for (const auto& assigned : ports) known = known || assigned.first == profile;
             if (known) continue;
             if (next == kAbsentPortNumber) ++next;
             ports.emplace_back(profile, next++);
@@ -74,8 +72,8 @@ std::vector<std::pair<std::string, unsigned>> AssignPorts(const std::vector<cons
     return ports;
 }
 
-const ControllerProfile *FindProfile(const std::vector<ControllerProfile> &profiles, const std::string &name) {
-    for (const ControllerProfile &profile : profiles) {
+const ControllerProfile* FindProfile(const std::vector<ControllerProfile>& profiles, const std::string& name) {
+    for (const ControllerProfile& profile : profiles) {
         if (profile.Name == name) return &profile;
     }
     return nullptr;
@@ -102,24 +100,23 @@ std::vector<Scenario> AllScenarios() {
 
 } // namespace winetest
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     using namespace winetest;
     HostOptions options;
     if (!ParseOptions(argc, argv, options)) return kExitUsage;
     const std::vector<Scenario> all = AllScenarios();
     if (options.List) {
-        for (const Scenario &scenario : all)
-            std::printf("%s\n", scenario.Name.c_str());
+        for (const Scenario& scenario : all) std::printf("%s\n", scenario.Name.c_str());
         return 0;
     }
-    std::vector<const Scenario *> chosen;
+    std::vector<const Scenario*> chosen;
     if (!ChooseScenarios(all, options.Names, chosen)) return kExitUsage;
     const auto ports = AssignPorts(chosen);
     const std::vector<ControllerProfile> profiles = AllControllerProfiles();
 
     if (options.Plan) {
         // One line per controller: the port number, then the simulator's options.
-        for (const auto &[profile, number] : ports) {
+        for (const auto& [profile, number] : ports) {
             std::printf("CONTROLLER %u %s\n", number, FindProfile(profiles, profile)->Options.c_str());
         }
         return 0;
@@ -132,16 +129,16 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::map<std::string, ControllerPort> controllers;
-    for (const auto &[profile, number] : ports) {
+    for (const auto& [profile, number] : ports) {
         // Not "COMn.log": Windows takes a name such as COM1.log for the device COM1 itself.
         controllers[profile] = {PortName(number),
                                 options.TranscriptDirectory + "\\port-" + std::to_string(number) + ".log"};
     }
-    const char *tarnelLog = std::getenv("TARNEL_LOG");
+    const char* tarnelLog = std::getenv("TARNEL_LOG");
 
     unsigned passed = 0;
     unsigned failed = 0;
-    for (const Scenario *scenario : chosen) {
+    for (const Scenario* scenario : chosen) {
         Findings found;
         driver.ReportTo(&found);
         ScenarioContext context{driver, found, controllers, tarnelLog != nullptr ? tarnelLog : ""};
